@@ -10,4 +10,11 @@ namespace data {
 extern const unsigned char song_module[];  // data/song.xm, then its length
 extern const int32_t song_module_size;
 
+// The two bitmaps as BMP files (14-byte file header, then the DIB): data/sprite.bmp (32 x 32)
+// and data/font.bmp (256 x 256), both 24 bits per pixel; made by brusk-bitmapgen.
+extern const unsigned char sprite_bitmap[];
+extern const int32_t sprite_bitmap_size;
+extern const unsigned char font_bitmap[];
+extern const int32_t font_bitmap_size;
+
 }  // namespace data

@@ -1,0 +1,40 @@
+#include "tools/png_file.h"
+
+#include <png.h>
+
+#include <cstdio>
+
+namespace tools {
+
+bool write_png_rgb(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error) {
+    auto fail = [&](const char* why) {
+        if (error) *error = path + ": " + why;
+        return false;
+    };
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return fail("cannot open for writing");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        std::fclose(file);
+        return fail("out of memory");
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return fail("cannot write the image");
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * width * 3));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    if (std::fclose(file) != 0) return fail("cannot finish writing");
+    return true;
+}
+
+}  // namespace tools
