@@ -1,0 +1,97 @@
+// Time of one metaball frame on the CPU: update_field plus the marching-cubes pass over all
+// 64000 cells, with the four blobs on their paths through the show. No GL: the vertices go to
+// a sink that only counts and checksums them, so the figure is the field and cell work alone.
+#include "show/metaballs.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double wave_sin(double argument) { return std::sin(static_cast<double>(static_cast<float>(argument))); }
+double wave_cos(double argument) { return std::cos(static_cast<double>(static_cast<float>(argument))); }
+
+// The blob paths of the scene at time t (seconds).
+void move_blobs(float t) {
+    const double third = t * 0.33333334;
+    const double a = static_cast<float>(0.05 * wave_cos(t));
+    const double s35 = wave_sin(3.5 * t), c35 = wave_cos(3.5 * t);
+    const double s2 = wave_sin(2.0 * t), c2 = wave_cos(2.0 * t);
+    const double s05 = wave_sin(0.5 * t), c05 = wave_cos(0.5 * t);
+    const double s025 = wave_sin(0.25 * t);
+    const double coordinates[4][3] = {
+        {-0.2 * wave_cos(third) - 0.01 * s35 - a, 0.5 * wave_sin(third) - 0.02 * c35 - a,
+         0.5 * s025 + 0.03 * s35 + a},
+        {0.5 * s2 + a, -0.25 * c2 - a, 0.35 * s025 + a},
+        {a - 0.25 * (c05 + wave_sin(3.0 * t)), 0.3 * s2 - 0.2 * s05 - a, 0.4 * s2 - 0.1 * s2 + a},
+        {-0.2 * c05 - 0.2 * s2 - a, 0.5 * s2 - 0.2 * wave_sin(third) / a,
+         0.6 * wave_cos(1.1 * t) - 0.4 * wave_sin(6.0 * t) + a},
+    };
+    for (int32_t b = 0; b < 4; ++b) {
+        show::blobs[b].x = static_cast<float>(coordinates[b][0]);
+        show::blobs[b].y = static_cast<float>(coordinates[b][1]);
+        show::blobs[b].z = static_cast<float>(coordinates[b][2]);
+    }
+}
+
+struct CountingSink {
+    int64_t triangles = 0;
+    float checksum = 0;  // keeps the vertex work from being optimised away
+    void triangle() { ++triangles; }
+    void vertex(const float* normal, const float* point) { checksum += normal[0] + point[1]; }
+};
+
+using Clock = std::chrono::steady_clock;
+
+double milliseconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+}  // namespace
+
+int main() {
+    show::init_metaballs();
+    const float starts[] = {0.0f, 7.5f, 31.0f, 64.0f, 120.0f};
+    const int32_t frames_per_start = 120;  // two seconds at 60 frames per second
+    std::vector<double> field_ms, cells_ms, frame_ms;
+    CountingSink sink;
+    std::printf("metaball frame (update_field + 64000-cell pass, CPU only)\n");
+    std::printf("%8s %10s %10s %10s %12s\n", "t0", "field ms", "cells ms", "frame ms", "tri/frame");
+    for (float start : starts) {
+        // Settle the running sum first, as the scene would have after a few frames.
+        for (int32_t warm = 0; warm < 10; ++warm) {
+            move_blobs(start + (warm - 10) / 60.0f);
+            show::update_field();
+        }
+        double field_sum = 0, cells_sum = 0;
+        const int64_t triangles_before = sink.triangles;
+        for (int32_t frame = 0; frame < frames_per_start; ++frame) {
+            move_blobs(start + frame / 60.0f);
+            const Clock::time_point t0 = Clock::now();
+            show::update_field();
+            const Clock::time_point t1 = Clock::now();
+            show::polygonise_field_to(sink);
+            const Clock::time_point t2 = Clock::now();
+            field_ms.push_back(milliseconds(t0, t1));
+            cells_ms.push_back(milliseconds(t1, t2));
+            frame_ms.push_back(milliseconds(t0, t2));
+            field_sum += field_ms.back();
+            cells_sum += cells_ms.back();
+        }
+        std::printf("%8.1f %10.3f %10.3f %10.3f %12lld\n", start, field_sum / frames_per_start,
+                    cells_sum / frames_per_start, (field_sum + cells_sum) / frames_per_start,
+                    static_cast<long long>((sink.triangles - triangles_before) / frames_per_start));
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    auto minimum = [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); };
+    std::printf("over %zu frames: frame median %.3f ms, min %.3f ms (field median %.3f, cells median %.3f)\n",
+                frame_ms.size(), median(frame_ms), minimum(frame_ms), median(field_ms), median(cells_ms));
+    std::printf("target: under 2 ms per frame   (checksum %g)\n", static_cast<double>(sink.checksum));
+    return 0;
+}
