@@ -169,17 +169,33 @@ double sixth_power(double d) {
 }  // namespace
 
 void update_field() {
-    for (FieldPoint& p : field_grid) {
-        float value = p.value * FIELD_DECAY;
-        for (const Blob& b : blobs) {
-            double denominator = sixth_power(static_cast<double>(p.position[0]) - b.x) +
-                                 sixth_power(static_cast<double>(p.position[1]) - b.y) +
-                                 sixth_power(static_cast<double>(p.position[2]) - b.z);
-            if (denominator < MIN_BLOB_DENOMINATOR) denominator = MIN_BLOB_DENOMINATOR;
-            const double s = b.strength;
-            value = static_cast<float>(value + s * s / denominator);
+    // A grid point's coordinates depend on one index each, so every blob's sixth powers are
+    // taken once per index; the sum keeps the order x + y + z and so every bit of the value.
+    double x6[4][FIELD_SIDE], y6[4][FIELD_SIDE], z6[4][FIELD_SIDE], s2[4];
+    for (int32_t b = 0; b < 4; ++b) {
+        const Blob& blob = blobs[b];
+        for (int32_t n = 0; n < FIELD_SIDE; ++n) {
+            x6[b][n] = sixth_power(static_cast<double>(field_grid[n * FIELD_SIDE * FIELD_SIDE].position[0]) - blob.x);
+            y6[b][n] = sixth_power(static_cast<double>(field_grid[n * FIELD_SIDE].position[1]) - blob.y);
+            z6[b][n] = sixth_power(static_cast<double>(field_grid[n].position[2]) - blob.z);
         }
-        p.value = value;
+        s2[b] = static_cast<double>(blob.strength) * blob.strength;
+    }
+    FieldPoint* p = field_grid;
+    for (int32_t a = 0; a < FIELD_SIDE; ++a) {
+        for (int32_t i = 0; i < FIELD_SIDE; ++i) {
+            double xy[4];
+            for (int32_t b = 0; b < 4; ++b) xy[b] = x6[b][a] + y6[b][i];
+            for (int32_t j = 0; j < FIELD_SIDE; ++j, ++p) {
+                float value = p->value * FIELD_DECAY;
+                for (int32_t b = 0; b < 4; ++b) {
+                    double denominator = xy[b] + z6[b][j];
+                    if (denominator < MIN_BLOB_DENOMINATOR) denominator = MIN_BLOB_DENOMINATOR;
+                    value = static_cast<float>(value + s2[b] / denominator);
+                }
+                p->value = value;
+            }
+        }
     }
     constexpr int32_t A = FIELD_SIDE * FIELD_SIDE;  // index step along a
     constexpr int32_t I = FIELD_SIDE;               // along i; j steps by 1
