@@ -1,0 +1,30 @@
+#include "show/graphics.h"
+
+#include "shell/runtime.h"
+#include "show/font.h"
+#include "show/noise.h"
+#include "show/particles.h"
+#include "show/resources.h"
+#include "show/scenes/credits.h"
+#include "show/textures.h"
+
+namespace show {
+
+void init_graphics() {
+    sprite_texture = load_bitmap_texture_linear(SPRITE_BITMAP_ID);
+    font_texture = load_bitmap_texture_nearest(FONT_BITMAP_ID);
+    init_star_cloud();  // the first 1200 numbers of the run's random sequence
+    build_font(font_texture);
+    create_noise_texture();
+    particle_pool = static_cast<Particle*>(
+        runtime::heap_alloc_zeroed(static_cast<int32_t>(sizeof(Particle)) * PARTICLE_CAPACITY));
+    clear_particles(particle_pool);
+}
+
+void release_graphics() {
+    if (!particle_pool) return;
+    runtime::heap_free(particle_pool);
+    particle_pool = nullptr;
+}
+
+}  // namespace show
