@@ -17,13 +17,17 @@ protected:
         pool = static_cast<show::Particle*>(
             runtime::heap_alloc_zeroed(static_cast<int32_t>(sizeof(show::Particle)) * show::PARTICLE_CAPACITY));
         ASSERT_NE(pool, nullptr);
+        reset();
+    }
+    void TearDown() override { runtime::heap_free(pool); }
+
+    void reset() {
         show::clear_particles(pool);
         show::particle_count = 0;
         show::first_live = 0;
         runtime::rand_state = runtime::RAND_START;
         drawn.clear();
     }
-    void TearDown() override { runtime::heap_free(pool); }
 
     static void record(const show::Particle& p) { drawn.push_back(p); }
     void pass() { show::update_particles(pool, record); }
@@ -84,7 +88,7 @@ TEST_F(Particles, FadeStartsOnPass76AndEachChannelFadesOnItsOwn) {
         {{10, 255, 0, 3}, 329},  // the brightest channel decides
     };
     for (const Case& c : cases) {
-        SetUp();
+        reset();
         show::emit_particle(pool, 0, 0, 0, c.color[0], c.color[1], c.color[2], c.color[3]);
         const float vx = pool[0].velocity[0];
         int passes = 0;
