@@ -46,6 +46,22 @@ TEST(Graphics, StartUpMakesEverythingTheScenesShareAndDrawsOnlyTheStarCloudsNumb
     platform::offscreen_gl_close();
 }
 
+// Without room for the pool the show goes on: emitting and drawing particles do nothing.
+TEST(Graphics, StartUpWithoutMemoryForThePoolLeavesParticlesInert) {
+    ASSERT_TRUE(platform::offscreen_gl_open(640, 480)) << platform::offscreen_gl_error();
+    runtime::heap_fail_after(2);  // the grain image and the blank texture's pixels, then no more
+    show::init_graphics();
+    runtime::heap_fail_after(-1);
+    EXPECT_NE(show::noise_pixels, nullptr);
+    EXPECT_NE(show::noise_texture, 0u);
+    EXPECT_EQ(show::particle_pool, nullptr);
+    show::emit_particle(show::particle_pool, 0, 0, 0, 255, 255, 255, 255);
+    show::update_and_draw_particles(show::particle_pool);
+    EXPECT_EQ(show::particle_count, 0);
+    show::release_graphics();
+    platform::offscreen_gl_close();
+}
+
 TEST(Graphics, ReleaseWithoutStartUpDoesNothing) {
     const int32_t blocks_before = runtime::heap_live_blocks();
     show::release_graphics();
