@@ -76,7 +76,7 @@ constexpr std::array<std::array<int32_t, 12>, 12> boundary_of(const std::array<i
     return net;
 }
 
-// Rows that keep a customary vertex order; the generator checks they are the same surface.
+// Rows whose vertex order is fixed by hand; the generator checks they are the same surface.
 constexpr int32_t KEPT_ROWS[][17] = {
     {3, 1, 8, 3, 9, 8, 1, -1},
     {128, 7, 6, 11, -1},

@@ -132,7 +132,7 @@ TEST(MetaballTables, EdgeBitsMarkExactlyTheEdgesWhoseCornersDiffer) {
     EXPECT_EQ(show::edge_table[255], 0);
 }
 
-TEST(MetaballTables, QuotedRowsAreExact) {
+TEST(MetaballTables, KnownRowsAreExact) {
     const std::pair<int32_t, std::vector<int32_t>> rows[] = {
         {0, {}},
         {1, {0, 8, 3}},
@@ -211,8 +211,8 @@ int32_t segment_side(int32_t c, int32_t e1, int32_t e2) {
     return dot > 0 ? 1 : (dot < 0 ? -1 : 0);
 }
 
-TEST(MetaballTables, EveryCaseIsClosedOrientedLikeTheQuotedRowsAndUsesOnlyCrossings) {
-    // The quoted row 1 fixes the orientation every boundary segment must share.
+TEST(MetaballTables, EveryCaseIsClosedOrientedLikeRowOneAndUsesOnlyCrossings) {
+    // Row 1 fixes the orientation every boundary segment must share.
     const int32_t reference = segment_side(1, 0, 8);
     ASSERT_NE(reference, 0);
     for (int32_t c = 0; c < 256; ++c) {
