@@ -161,6 +161,9 @@ void build_field_grid() {
 
 namespace {
 
+typedef double Double2 __attribute__((vector_size(16)));
+typedef float Float2 __attribute__((vector_size(8)));
+
 double sixth_power(double d) {
     const double d2 = d * d;
     return d2 * d2 * d2;
@@ -181,12 +184,26 @@ void update_field() {
         }
         s2[b] = static_cast<double>(blob.strength) * blob.strength;
     }
+    const Double2 floor2 = {MIN_BLOB_DENOMINATOR, MIN_BLOB_DENOMINATOR};
     FieldPoint* p = field_grid;
     for (int32_t a = 0; a < FIELD_SIDE; ++a) {
         for (int32_t i = 0; i < FIELD_SIDE; ++i) {
             double xy[4];
             for (int32_t b = 0; b < 4; ++b) xy[b] = x6[b][a] + y6[b][i];
-            for (int32_t j = 0; j < FIELD_SIDE; ++j, ++p) {
+            // Two points at a time: the same operations per lane, only issued together.
+            int32_t j = 0;
+            for (; j + 1 < FIELD_SIDE; j += 2, p += 2) {
+                Float2 value = {p[0].value * FIELD_DECAY, p[1].value * FIELD_DECAY};
+                for (int32_t b = 0; b < 4; ++b) {
+                    Double2 denominator = xy[b] + Double2{z6[b][j], z6[b][j + 1]};
+                    denominator = denominator < floor2 ? floor2 : denominator;
+                    const Double2 sum = __builtin_convertvector(value, Double2) + s2[b] / denominator;
+                    value = __builtin_convertvector(sum, Float2);
+                }
+                p[0].value = value[0];
+                p[1].value = value[1];
+            }
+            for (; j < FIELD_SIDE; ++j, ++p) {
                 float value = p->value * FIELD_DECAY;
                 for (int32_t b = 0; b < 4; ++b) {
                     double denominator = xy[b] + z6[b][j];
