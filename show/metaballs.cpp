@@ -253,14 +253,6 @@ EdgePoint interpolate_edge(const float* pa, const float* pb, const float* na, co
     return r;
 }
 
-int32_t cube_case(FieldPoint* const* corners) {
-    int32_t c = 0;
-    for (int32_t k = 0; k < 8; ++k) {
-        if (corners[k]->value < ISO_LEVEL) c |= 1 << k;
-    }
-    return c;
-}
-
 namespace {
 
 struct GlSink {

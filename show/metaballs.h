@@ -63,7 +63,11 @@ void update_field();
 EdgePoint interpolate_edge(const float* pa, const float* pb, const float* na, const float* nb,
                            float va, float vb);
 // Case number of a cell: bit k set when corner k's value is below the iso level.
-int32_t cube_case(FieldPoint* const* corners);
+inline int32_t cube_case(FieldPoint* const* corners) {
+    int32_t c = 0;
+    for (int32_t k = 0; k < 8; ++k) c |= static_cast<int32_t>(corners[k]->value < ISO_LEVEL) << k;
+    return c;
+}
 
 // Emits the triangles of one cell into the open glBegin(GL_TRIANGLES).
 void polygonise_cube(FieldPoint* const* corners);
