@@ -1,5 +1,7 @@
 #include "show/metaballs.h"
 
+#include "show/noise.h"
+
 #include <GL/gl.h>
 
 #include <cmath>
@@ -132,6 +134,8 @@ void init_metaballs() {
     blobs[2] = {0.0055f, 0.0f, 0.0f, 0.0f};
     blobs[3] = {0.0064f, 0.0f, 0.0f, 0.0f};
     build_field_grid();
+    // A fresh grain image and texture; they replace the ones graphics start-up made.
+    create_noise_texture();
 }
 
 void build_field_grid() {

@@ -53,7 +53,8 @@ struct EdgePoint {
     float normal[3];
 };
 
-// Sets the blob strengths and zero positions and builds the grid. Called once at start-up.
+// Sets the blob strengths and zero positions, builds the grid and makes a new noise image and
+// texture. Needs a current rendering context; called once at start-up.
 void init_metaballs();
 // Writes every grid point's position and fills cube_corners.
 void build_field_grid();

@@ -1,5 +1,6 @@
 #include "platform/offscreen_gl.h"
 #include "show/metaballs.h"
+#include "show/noise.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -172,6 +173,13 @@ TEST_F(MetaballGl, InitSetsTheBlobStrengthsAndBuildsTheGrid) {
     }
     EXPECT_NE(show::cube_corners[123][4], nullptr);
     EXPECT_EQ(show::field_grid[show::FIELD_POINTS - 1].position[2], -1.0f);
+    // The grain image and texture are made afresh, replacing any earlier ones.
+    const uint32_t first_texture = show::noise_texture;
+    EXPECT_NE(show::noise_pixels, nullptr);
+    EXPECT_TRUE(glIsTexture(first_texture));
+    show::init_metaballs();
+    EXPECT_NE(show::noise_texture, first_texture);
+    EXPECT_TRUE(glIsTexture(show::noise_texture));
 }
 
 TEST_F(MetaballGl, BlobSurfaceFacesTheViewerAndIsLit) {
@@ -194,6 +202,7 @@ TEST_F(MetaballGl, BlobSurfaceFacesTheViewerAndIsLit) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     show::init_metaballs();
+    glDisable(GL_TEXTURE_2D);  // making the grain texture turned it on; the scene draws untextured
     for (show::Blob& b : show::blobs) b.x = b.y = b.z = 0.013f;  // one round blob in the middle
     for (int32_t frame = 0; frame < 20; ++frame) show::update_field();
     glBegin(GL_TRIANGLES);
