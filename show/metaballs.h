@@ -65,9 +65,15 @@ EdgePoint interpolate_edge(const float* pa, const float* pb, const float* na, co
                            float va, float vb);
 // Case number of a cell: bit k set when corner k's value is below the iso level.
 inline int32_t cube_case(FieldPoint* const* corners) {
-    int32_t c = 0;
-    for (int32_t k = 0; k < 8; ++k) c |= static_cast<int32_t>(corners[k]->value < ISO_LEVEL) << k;
-    return c;
+    // Written out so the eight loads and compares issue together.
+    return static_cast<int32_t>(corners[0]->value < ISO_LEVEL) |
+           static_cast<int32_t>(corners[1]->value < ISO_LEVEL) << 1 |
+           static_cast<int32_t>(corners[2]->value < ISO_LEVEL) << 2 |
+           static_cast<int32_t>(corners[3]->value < ISO_LEVEL) << 3 |
+           static_cast<int32_t>(corners[4]->value < ISO_LEVEL) << 4 |
+           static_cast<int32_t>(corners[5]->value < ISO_LEVEL) << 5 |
+           static_cast<int32_t>(corners[6]->value < ISO_LEVEL) << 6 |
+           static_cast<int32_t>(corners[7]->value < ISO_LEVEL) << 7;
 }
 
 // Emits the triangles of one cell into the open glBegin(GL_TRIANGLES).
