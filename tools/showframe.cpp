@@ -1,5 +1,5 @@
-// brusk-showframe: draws one still frame with the show's shared pieces (a background
-// gradient, billboards, particles, the grain band and a few lines of text) offscreen and saves
+// brusk-showframe: draws one still frame with the show's shared pieces (the background
+// gradient, billboards, particles, the grain band, text and the letterbox) offscreen and saves
 // it as a PNG, so the look of these pieces can be judged without running the demo.
 //   brusk-showframe OUT.png
 #include "platform/offscreen_gl.h"
@@ -9,6 +9,7 @@
 #include "show/particles.h"
 #include "show/scenes/credits.h"
 #include "show/textures.h"
+#include "show/timeline.h"
 #include "tools/png_file.h"
 
 #include <GL/gl.h>
@@ -24,26 +25,6 @@ namespace {
 
 constexpr int WIDTH = 640;
 constexpr int HEIGHT = 480;
-
-void draw_gradient() {
-    // Start-up leaves texturing on with the blank grain texture bound; the gradient is untextured.
-    glDisable(GL_TEXTURE_2D);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDepthMask(GL_FALSE);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glBegin(GL_QUADS);
-    glColor4ub(192, 207, 203, 255);
-    glVertex2f(-1, 1);
-    glVertex2f(1, 1);
-    glColor4ub(108, 128, 114, 255);
-    glVertex2f(1, -1);
-    glVertex2f(-1, -1);
-    glEnd();
-    glDepthMask(GL_TRUE);
-}
 
 void draw_sprites_and_particles() {
     glMatrixMode(GL_PROJECTION);
@@ -97,7 +78,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     show::init_graphics();
-    draw_gradient();
+    // Start-up leaves texturing on with the blank grain texture bound; the gradient is untextured.
+    glDisable(GL_TEXTURE_2D);
+    show::draw_background();
     draw_sprites_and_particles();
 
     glDisable(GL_DEPTH_TEST);
@@ -106,9 +89,9 @@ int main(int argc, char** argv) {
 
     glColor4ub(255, 255, 255, 255);
     glBlendFunc(GL_ONE, GL_ONE);
-    show::print_text(show::font_texture, 10, 400, "Brusk.2oo4  Code ::Osk", 1);
-    show::print_text(show::font_texture, 10, 60, "The quick brown fox jumps over", 1);
-    show::print_text(show::font_texture, 10, 30, "the lazy dog. 0123456789 (a+b)?", 1);
+    show::print_text(show::font_texture, 10, 340, "Brusk.2oo4  Code ::Osk", 1);
+    show::print_text(show::font_texture, 10, 100, "The quick brown fox jumps over", 1);
+    show::draw_letterbox(0.6f);
 
     std::vector<uint8_t> rgb(WIDTH * HEIGHT * 3), flipped(WIDTH * HEIGHT * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
