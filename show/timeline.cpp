@@ -13,8 +13,19 @@ music::Song* loaded_song = nullptr;
 void draw_frame() {
     draw_background();
 
-    // The scene of the audible order position and the scroll text are drawn here, between the
-    // background and the bars.
+    // The scene of the audible order position is drawn here.
+
+    // Overlay state: the text adds its texels to the picture.
+    glEnable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glColor4ub(255, 255, 255, 255);
+    glBlendFunc(GL_ONE, GL_ONE);
+
+    // From order 7 on the scroll text runs here.
+
+    // Every frame ends with texturing and blending off, whatever the scene left on.
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
 
     draw_letterbox(0.6f);
 }

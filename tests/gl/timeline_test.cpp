@@ -74,6 +74,19 @@ TEST_F(Timeline, BackgroundClearsAndDrawsTheVerticalGradientWithoutDepth) {
 }
 
 TEST_F(Timeline, FrameHasBlackBarsOf96RowsOverTheGradient) {
+    // A texture left enabled (loading textures does that) darkens one frame, not the next.
+    GLuint texture = 0;
+    const unsigned char dark[4] = {10, 10, 10, 255};
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, dark);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    show::draw_frame();
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+
     show::draw_frame();
     const std::vector<unsigned char> pixels = read_rgb();
     const double black[3] = {0, 0, 0};
