@@ -83,8 +83,8 @@ xm::Instrument hat() {
     return one_sample("hat", s);
 }
 
-// Tonal sounds are 16-bit loops of whole cycles, 32 values per cycle: at C-4 a cycle lasts
-// 32 / 8363 s, so relative note +12 makes every note sound at its own pitch.
+// Tonal sounds are 16-bit loops of whole cycles, 32 values per cycle: C-4 plays 8363 values
+// per second, 261 cycles, so every note sounds at its own pitch.
 template <typename Wave>
 xm::Sample cycle_loop(Wave wave, int cycles, xm::Loop loop) {
     xm::Sample s;
@@ -93,7 +93,6 @@ xm::Sample cycle_loop(Wave wave, int cycles, xm::Loop loop) {
     s.loop = loop;
     s.loop_start = 0;
     s.loop_length = static_cast<uint32_t>(s.values.size());
-    s.relative_note = 12;
     return s;
 }
 
