@@ -1,0 +1,64 @@
+#include "show/scenes/fountain.h"
+
+#include "show/frame.h"
+#include "show/noise.h"
+#include "show/particles.h"
+#include "show/textures.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+namespace show {
+
+FountainEmitters fountain_emitters(float t) {
+    const float u = t * 0.4f;
+    const double c = std::cos(static_cast<double>(u));
+    const double s = std::sin(static_cast<double>(u));
+    const float z = static_cast<float>(78.0 * c);
+    return FountainEmitters{
+        {static_cast<float>(50.0 * c), static_cast<float>(100.0 * s), z},
+        {static_cast<float>(50.0 * s), static_cast<float>(100.0 * c), z},
+    };
+}
+
+void draw_fountain_scene() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45, 1.33333f, 1, 5000);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    glEnable(GL_LINE_SMOOTH);
+
+    const FountainEmitters e = fountain_emitters(frame_time);
+    // The eye stays put and turns to follow the first emitter.
+    gluLookAt(0, 0, 100, e.first[0], e.first[1], e.first[2], 0, 1, 0);
+
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, sprite_texture);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
+    glDepthMask(GL_FALSE);
+    glColor4ub(255, 255, 255, 255);
+
+    emit_particle(particle_pool, e.first[0], e.first[1], e.first[2], 255, 255, 255, 255);
+    emit_particle(particle_pool, e.second[0], e.second[1], e.second[2], 255, 255, 255, 255);
+    update_and_draw_particles(particle_pool);
+
+    fill_noise();
+    draw_noise_band(1.0f);
+
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+}
+
+}  // namespace show
