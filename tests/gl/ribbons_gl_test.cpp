@@ -4,6 +4,7 @@
 #include "shell/runtime.h"
 #include "show/frame.h"
 #include "show/graphics.h"
+#include "show/metaballs.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -97,6 +98,24 @@ TEST_F(RibbonScene, LeavesDepthTestLineSmoothAndTwoPixelLines) {
     glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_writes);
     EXPECT_TRUE(depth_writes);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The offsets come last in start-up: numbers 1201 to 1500 of the run, after the star cloud's.
+TEST(RibbonStartUp, OffsetsTakeTheThreeHundredNumbersAfterTheStarCloud) {
+    ASSERT_TRUE(platform::offscreen_gl_open(640, 480)) << platform::offscreen_gl_error();
+    runtime::rand_state = runtime::RAND_START;
+    show::init_graphics();
+    show::init_metaballs();
+    show::init_trail_offsets();
+    const uint32_t after = runtime::rand_state;
+    runtime::rand_state = runtime::RAND_START;
+    for (int i = 0; i < 1200; ++i) runtime::rand();
+    const float first = static_cast<float>(100 - runtime::rand() % 200) * 0.001f;
+    for (int i = 1; i < 300; ++i) runtime::rand();
+    EXPECT_EQ(runtime::rand_state, after);
+    EXPECT_EQ(show::trail_offsets[0][0], first);
+    show::release_graphics();
+    platform::offscreen_gl_close();
 }
 
 }  // namespace
