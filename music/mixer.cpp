@@ -1,7 +1,378 @@
 #include "music/mixer.h"
 
+#include <cmath>
+
+#include "music/engine.h"
+#include "music/song.h"
+#include "shell/runtime.h"
+
 namespace music {
 
+Voice voices[VOICE_COUNT];
+
 int32_t mix_rate = 44100;
+int32_t block_frames = 884;
+int32_t ring_frames = 88400;
+int32_t block_count = 100;
+int32_t ramp_frames = 128;
+float ramp_frames_reciprocal = 1.0f / 128.0f;
+
+float* mix_buffer = nullptr;
+int16_t* wave_buffer = nullptr;
+BlockInfo* block_info = nullptr;
+int32_t fill_index = 0;
+Song* current_song = nullptr;
+
+namespace {
+
+void* mix_buffer_allocation = nullptr;  // the address to release; mix_buffer is aligned inside it
+
+// Ping-pong reflections per boundary are bounded by the overshoot of one frame; this only
+// guards against a voice whose state no engine update can produce.
+constexpr int32_t MAX_REFLECTIONS = 4096;
+
+void stop_voice(Voice& voice) {
+    voice.sample = nullptr;
+    voice.position_int = 0;
+    voice.position_frac = 0;
+}
+
+}  // namespace
+
+bool mixer_configure(int32_t rate) {
+    if (rate < 1000 || rate > 384000) return false;
+    mix_rate = rate;
+    block_frames = ((rate * 20) / 1000 + 3) & ~3;
+    ring_frames = (BUFFER_MS / 20) * block_frames * 2;
+    block_count = ring_frames / block_frames;
+    ramp_frames = (rate * 128) / 44100;
+    ramp_frames_reciprocal = static_cast<float>(1.0 / ramp_frames);
+    reset_voices();
+    return true;
+}
+
+void reset_voices() {
+    runtime::block_fill(voices, 0, static_cast<int32_t>(sizeof(voices)));
+    for (int32_t i = 0; i < VOICE_COUNT; ++i) {
+        voices[i].index = i;
+        voices[i].step_int = 1;
+    }
+}
+
+bool mixer_allocate() {
+    mixer_release();
+    block_info = static_cast<BlockInfo*>(runtime::calloc(static_cast<uint32_t>(block_count), sizeof(BlockInfo)));
+    wave_buffer = static_cast<int16_t*>(runtime::calloc(static_cast<uint32_t>(ring_frames) * 2, sizeof(int16_t)));
+    mix_buffer_allocation = runtime::calloc(static_cast<uint32_t>(ring_frames) * 2 * sizeof(float) + 256, 1);
+    if (!block_info || !wave_buffer || !mix_buffer_allocation) {
+        mixer_release();
+        return false;
+    }
+    const uintptr_t address = reinterpret_cast<uintptr_t>(mix_buffer_allocation);
+    mix_buffer = reinterpret_cast<float*>((address + 15) & ~static_cast<uintptr_t>(15));
+    return true;
+}
+
+void mixer_release() {
+    runtime::free(mix_buffer_allocation);
+    runtime::free(wave_buffer);
+    runtime::free(block_info);
+    mix_buffer_allocation = nullptr;
+    mix_buffer = nullptr;
+    wave_buffer = nullptr;
+    block_info = nullptr;
+}
+
+bool mixer_start_offline(Song* song, int32_t rate) {
+    if (!song || !mixer_configure(rate)) return false;
+    init_play_position(song);
+    if (!mixer_allocate()) return false;
+    current_song = song;
+    fill_index = 0;
+    return true;
+}
+
+void mixer_stop_offline() {
+    mixer_release();
+    current_song = nullptr;
+    fill_index = 0;
+}
+
+void fill_block() {
+    Song* song = current_song;
+    if (!song || !mix_buffer || !wave_buffer || !block_info) return;
+    float* block = mix_buffer + static_cast<int64_t>(fill_index) * block_frames * 2;
+    runtime::block_fill(block, 0, block_frames * 2 * static_cast<int32_t>(sizeof(float)));
+
+    int32_t done = 0;
+    int32_t pending = song->samples_to_tick;
+    while (done < block_frames) {
+        if (pending <= 0) {
+            if (song->tick_handler) song->tick_handler(song);
+            // Read after the call: a tempo change on this tick already sets its length.
+            pending = song->samples_per_tick;
+            // A tick of no frames could never end the block.
+            if (pending < 1) pending = 1;
+        }
+        const int32_t n = pending < block_frames - done ? pending : block_frames - done;
+        mix_voices(block + static_cast<int64_t>(done) * 2, n);
+        done += n;
+        pending -= n;
+    }
+    block_info[fill_index].order = static_cast<uint8_t>(song->order);
+    block_info[fill_index].row = static_cast<uint8_t>(song->row);
+    song->samples_to_tick = pending;
+    convert_block(wave_buffer + static_cast<int64_t>(fill_index) * block_frames * 2, block, block_frames);
+    fill_index += 1;
+    if (fill_index >= block_count) fill_index = 0;
+}
+
+namespace {
+
+// Adds `frames` frames of one voice from `position`, ramping the gains. Returns the position
+// after the last frame; `gain_left/right` come back as reached.
+uint64_t mix_ramp(float* out, int32_t frames, const int16_t* data, uint64_t position,
+                  uint64_t increment, float& gain_left, float& gain_right, float step_left,
+                  float step_right) {
+    for (int32_t i = 0; i < frames; ++i) {
+        const uint32_t index = static_cast<uint32_t>(position >> 32);
+        const float weight = static_cast<float>(static_cast<uint32_t>(position) >> 1) * 0x1p-31f;
+        const float s0 = data[index];
+        const float s1 = data[index + 1u];
+        const float v = s0 + weight * (s1 - s0);
+        out[0] += v * gain_left;
+        out[1] += v * gain_right;
+        out += 2;
+        gain_left += step_left;
+        gain_right += step_right;
+        position = (position & ~uint64_t{1}) + increment;
+    }
+    return position;
+}
+
+// Constant gains: two frames per iteration; an odd last frame uses the current gains.
+uint64_t mix_constant(float* out, int32_t frames, const int16_t* data, uint64_t position,
+                      uint64_t increment, float target_left, float target_right,
+                      float current_left, float current_right) {
+    int32_t pairs = frames >> 1;
+    while (pairs-- > 0) {
+        const uint32_t i0 = static_cast<uint32_t>(position >> 32);
+        const float w0 = static_cast<float>(static_cast<uint32_t>(position) >> 1) * 0x1p-31f;
+        const float a0 = data[i0];
+        const float b0 = data[i0 + 1u];
+        const float v0 = a0 + w0 * (b0 - a0);
+        position = (position & ~uint64_t{1}) + increment;
+        const uint32_t i1 = static_cast<uint32_t>(position >> 32);
+        const float w1 = static_cast<float>(static_cast<uint32_t>(position) >> 1) * 0x1p-31f;
+        const float a1 = data[i1];
+        const float b1 = data[i1 + 1u];
+        const float v1 = a1 + w1 * (b1 - a1);
+        position = (position & ~uint64_t{1}) + increment;
+        out[0] += v0 * target_left;
+        out[1] += v0 * target_right;
+        out[2] += v1 * target_left;
+        out[3] += v1 * target_right;
+        out += 4;
+    }
+    if (frames & 1) {
+        const uint32_t index = static_cast<uint32_t>(position >> 32);
+        const float weight = static_cast<float>(static_cast<uint32_t>(position) >> 1) * 0x1p-31f;
+        const float s0 = data[index];
+        const float s1 = data[index + 1u];
+        const float v = s0 + weight * (s1 - s0);
+        out[0] += v * current_left;
+        out[1] += v * current_right;
+        position = (position & ~uint64_t{1}) + increment;
+    }
+    return position;
+}
+
+float level_gain(int32_t level) {
+    return static_cast<float>(static_cast<double>(level) * static_cast<double>(GAIN_PER_LEVEL));
+}
+
+float current_gain(int32_t current) {
+    return static_cast<float>(static_cast<double>(current) * static_cast<double>(GAIN_PER_CURRENT) *
+                              static_cast<double>(GAIN_PER_LEVEL));
+}
+
+float ramp_step(int32_t difference) {
+    if (difference == 0) return 0.0f;
+    return static_cast<float>(static_cast<double>(difference) * static_cast<double>(GAIN_PER_LEVEL) *
+                              static_cast<double>(ramp_frames_reciprocal));
+}
+
+// Moves a voice that reached its boundary back into its loop; false when it must stop.
+bool handle_boundary(Voice& voice, const Sample& sample, uint64_t& position) {
+    const uint32_t loop_start = sample.loop_start;
+    const uint32_t loop_length = sample.loop_length;
+    const uint32_t loop_end = loop_start + loop_length;
+    if (sample.loop_type & LOOP_FORWARD) {
+        // A pass whose rounded frame count stopped a fraction short of the end counts as
+        // having reached it; wrapping from there could otherwise land below a loop start of 0.
+        if (position < (static_cast<uint64_t>(loop_end) << 32)) position = static_cast<uint64_t>(loop_end) << 32;
+        // Subtracting the length until the position is inside again, done in one step.
+        uint32_t integer = static_cast<uint32_t>(position >> 32) - loop_length;
+        if (integer >= loop_end) integer -= loop_length * ((integer - loop_end) / loop_length + 1);
+        position = (static_cast<uint64_t>(integer) << 32) | static_cast<uint32_t>(position);
+        return true;
+    }
+    if (sample.loop_type & LOOP_PINGPONG) {
+        const uint64_t twice_start = static_cast<uint64_t>(loop_start) << 33;
+        const uint64_t twice_end = static_cast<uint64_t>(loop_end) << 33;
+        for (int32_t i = 0; i < MAX_REFLECTIONS; ++i) {
+            if (voice.direction == DIRECTION_BACKWARD) {
+                position = twice_start - position - 1;
+                voice.direction = DIRECTION_FORWARD;
+                if (static_cast<int32_t>(position >> 32) >= static_cast<int32_t>(loop_end)) continue;
+            } else {
+                position = twice_end - position - 1;
+                voice.direction = DIRECTION_BACKWARD;
+                if (static_cast<int32_t>(position >> 32) < static_cast<int32_t>(loop_start)) continue;
+            }
+            // A loop from 0 turned at its start lands just below 0 (index -1, whose weight in
+            // the interpolation is nil); start from 0 instead of reading before the data.
+            if (loop_start == 0 && static_cast<int32_t>(position >> 32) < 0) position = 0;
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+void mix_voice(Voice& voice, float* destination, int32_t count) {
+    const Sample& sample = *voice.sample;
+    const uint32_t loop_start = sample.loop_start;
+    const uint64_t loop_end = static_cast<uint64_t>(loop_start) + sample.loop_length;
+    // The frame loop reads one value past any position inside the loop region, so the region
+    // must lie inside the data and its spare values.
+    if (!sample.data || sample.loop_length == 0 || loop_end + 1 >= static_cast<uint64_t>(sample.length) + 8) {
+        stop_voice(voice);
+        return;
+    }
+    const uint64_t step = (static_cast<uint64_t>(voice.step_int) << 32) | voice.step_frac;
+    const uint32_t step8 = static_cast<uint32_t>(step >> 8);
+    uint64_t position = (static_cast<uint64_t>(voice.position_int) << 32) | voice.position_frac;
+    float* out = destination;
+    int32_t remaining = count;
+
+    while (remaining > 0) {
+        int32_t frames = remaining;
+        const bool backward = voice.direction == DIRECTION_BACKWARD;
+
+        // Frames to the boundary, with one division per pass.
+        bool boundary = false;
+        const uint64_t distance =
+            backward ? position - (static_cast<uint64_t>(loop_start) << 32) : (loop_end << 32) - position;
+        if (static_cast<int64_t>(distance) < 0) {
+            // Already past the boundary (the last pass overshot it by a fraction): turn now.
+            frames = 0;
+            boundary = true;
+        } else if ((distance >> 32) < 16777216u) {
+            const uint64_t distance8 = distance >> 8;
+            uint64_t to_boundary;
+            if (step8 != 0) {
+                to_boundary = distance8 / step8 + (distance8 % step8 != 0 ? 1 : 0);
+            } else if (step != 0) {
+                // A step too small or too large for the 8.24 form: divide in full.
+                to_boundary = distance / step + (distance % step != 0 ? 1 : 0);
+            } else {
+                to_boundary = UINT64_MAX;  // a voice that does not move never gets there
+            }
+            if (to_boundary <= static_cast<uint64_t>(frames)) {
+                frames = static_cast<int32_t>(to_boundary);
+                boundary = true;
+                // Moving down to a loop start of 0, the rounded count may read just below
+                // index 0 on its last frame; stop one frame earlier and turn on the next pass.
+                if (backward && loop_start == 0 && frames >= 2 &&
+                    static_cast<uint64_t>(frames - 1) * (step + 1) > distance) {
+                    frames -= 1;
+                    boundary = false;
+                }
+            }
+        }
+
+        // Ramp: a change of the target levels starts a new one from the levels reached.
+        if (voice.ramp_frames_left == 0 || voice.level_left != voice.ramp_target_left ||
+            voice.level_right != voice.ramp_target_right) {
+            voice.ramp_target_left = voice.level_left;
+            voice.ramp_target_right = voice.level_right;
+            const int32_t d_left =
+                voice.level_left - static_cast<int32_t>(static_cast<uint32_t>(voice.current_left) >> 8);
+            const int32_t d_right =
+                voice.level_right - static_cast<int32_t>(static_cast<uint32_t>(voice.current_right) >> 8);
+            voice.ramp_step_left = ramp_step(d_left);
+            voice.ramp_step_right = ramp_step(d_right);
+            voice.ramp_frames_left = (d_left != 0 || d_right != 0) ? ramp_frames : 0;
+        }
+        const bool ramping = voice.ramp_frames_left != 0;
+        if (ramping && frames > voice.ramp_frames_left) {
+            frames = voice.ramp_frames_left;  // the pass ends where the ramp ends
+            boundary = false;
+        }
+
+        const uint64_t increment = backward ? uint64_t{0} - step : step;
+        float gain_left = current_gain(voice.current_left);
+        float gain_right = current_gain(voice.current_right);
+        if (ramping) {
+            position = mix_ramp(out, frames, sample.data, position, increment, gain_left, gain_right,
+                                voice.ramp_step_left, voice.ramp_step_right);
+            if (frames > 0) {
+                voice.current_left = runtime::float_to_int(static_cast<double>(gain_left) * 255.0 * 256.0);
+                voice.current_right = runtime::float_to_int(static_cast<double>(gain_right) * 255.0 * 256.0);
+            }
+            voice.ramp_frames_left -= frames;
+            if (voice.ramp_frames_left == 0) {
+                // The ramp ends exactly on its targets.
+                voice.ramp_step_left = 0.0f;
+                voice.ramp_step_right = 0.0f;
+                voice.current_left = voice.level_left * 256;
+                voice.current_right = voice.level_right * 256;
+            }
+        } else {
+            position = mix_constant(out, frames, sample.data, position, increment, level_gain(voice.level_left),
+                                    level_gain(voice.level_right), gain_left, gain_right);
+        }
+        out += static_cast<int64_t>(frames) * 2;
+        remaining -= frames;
+
+        if (boundary) {
+            if (!handle_boundary(voice, sample, position)) {
+                stop_voice(voice);
+                return;
+            }
+            continue;
+        }
+        // Otherwise the pass produced everything, or was cut short by a ramp's end (or just
+        // before a turn) and the next pass goes on from here.
+    }
+    voice.position_int = static_cast<uint32_t>(position >> 32);
+    voice.position_frac = static_cast<uint32_t>(position);
+}
+
+}  // namespace
+
+void mix_voices(float* destination, int32_t count) {
+    if (count < 1) return;
+    for (int32_t i = 0; i < MIXED_VOICES; ++i) {
+        if (voices[i].sample) mix_voice(voices[i], destination, count);
+    }
+}
+
+void convert_block(int16_t* destination, const float* source, int32_t frames) {
+    const int64_t values = static_cast<int64_t>(frames) * 2;
+    for (int64_t i = 0; i < values; ++i) {
+        const float x = source[i];
+        int32_t y;
+        if (x >= 32767.0f) {
+            y = 32767;
+        } else if (x <= -32768.0f) {
+            y = -32768;
+        } else {
+            y = static_cast<int32_t>(std::lrint(x));  // nearest, halves to even
+        }
+        destination[i] = static_cast<int16_t>(y);
+    }
+}
 
 }  // namespace music
