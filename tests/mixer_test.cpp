@@ -180,12 +180,18 @@ TEST_F(Mixer, ConvertRoundsHalvesToEvenAndClamps) {
     const Case cases[] = {{-32768.6f, -32768}, {1.5f, 2}, {2.5f, 2}, {-2.5f, -2}, {3.5f, 4},
                           {0.49f, 0}, {32767.4f, 32767}, {32767.5f, 32767}, {1e9f, 32767},
                           {-1e9f, -32768}, {-32767.5f, -32768}, {-0.5f, 0}};
+    std::vector<float> block;
     for (const Case& c : cases) {
         const float source[2] = {c.in, -c.in};
         int16_t destination[2] = {7, 7};
         music::convert_block(destination, source, 1);
         EXPECT_EQ(destination[0], c.out) << c.in;
+        block.push_back(c.in);
     }
+    // The same values converted as one longer block give the same results.
+    std::vector<int16_t> converted(block.size(), 7);
+    music::convert_block(converted.data(), block.data(), static_cast<int32_t>(block.size() / 2));
+    for (size_t i = 0; i < block.size(); ++i) EXPECT_EQ(converted[i], cases[i].out) << cases[i].in;
 }
 
 // Mixes a raise of level_left from 0 to 100 in the given chunks and reports current_left after
@@ -241,6 +247,57 @@ TEST_F(Mixer, NewTargetDuringARampRestartsItFromTheLevelReached) {
     EXPECT_EQ(v.ramp_frames_left, 127);  // a full ramp again
     music::mix_voices(out.data() + 130, 127);
     EXPECT_EQ(v.current_left, 0);
+}
+
+// The frame-by-frame rule, written plainly: interpolate, add with the pair's gains (the odd
+// last frame with the current ones), clear the lowest fraction bit, advance.
+TEST_F(Mixer, ConstantGainFramesMatchTheFrameByFrameRule) {
+    std::vector<int16_t> values(5000);
+    uint32_t seed = 99;
+    for (auto& x : values) {
+        seed = seed * 1664525u + 1013904223u;
+        x = static_cast<int16_t>(seed >> 16);
+    }
+    TestSample s(values, music::LOOP_PINGPONG, 0, 5000);
+    struct Case { uint32_t step_int, step_frac, position_frac; int32_t direction; };
+    const Case cases[] = {
+        {1, 0, 0, music::DIRECTION_FORWARD},           {0, 0x2E5F1C7Fu, 0x80000001u, music::DIRECTION_FORWARD},
+        {2, 0x12345679u, 0xFFFFFFFFu, music::DIRECTION_FORWARD}, {0, 0x0000FFFFu, 3, music::DIRECTION_BACKWARD},
+        {1, 0xFFFFFFFFu, 0x7FFFFFFEu, music::DIRECTION_BACKWARD}, {3, 0x80000000u, 1, music::DIRECTION_FORWARD},
+    };
+    for (const Case& c : cases) {
+        for (int32_t frames = 1; frames <= 23; ++frames) {
+            Voice& v = steady_voice(0, &s.sample, 2500, c.step_int, c.step_frac, 91, 200);
+            v.position_frac = c.position_frac;
+            v.direction = c.direction;
+            v.current_left = 91 * 256 + 77;  // levels reached by an interrupted ramp
+            v.current_right = 200 * 256 + 201;
+            const float target_left = static_cast<float>(91 * static_cast<double>(music::GAIN_PER_LEVEL));
+            const float target_right = static_cast<float>(200 * static_cast<double>(music::GAIN_PER_LEVEL));
+            const float current_left = static_cast<float>(v.current_left * static_cast<double>(music::GAIN_PER_CURRENT) *
+                                                          static_cast<double>(music::GAIN_PER_LEVEL));
+            const float current_right = static_cast<float>(v.current_right * static_cast<double>(music::GAIN_PER_CURRENT) *
+                                                           static_cast<double>(music::GAIN_PER_LEVEL));
+            std::vector<float> expected(2 * frames, 0.5f), actual(2 * frames, 0.5f);
+            const uint64_t step = (uint64_t{c.step_int} << 32) | c.step_frac;
+            const uint64_t increment = c.direction == music::DIRECTION_FORWARD ? step : uint64_t{0} - step;
+            uint64_t position = (uint64_t{2500} << 32) | c.position_frac;
+            for (int32_t k = 0; k < frames; ++k) {
+                const uint32_t index = static_cast<uint32_t>(position >> 32);
+                const float weight = static_cast<float>(static_cast<uint32_t>(position) >> 1) * 0x1p-31f;
+                const float s0 = s.data[index];
+                const float s1 = s.data[index + 1];
+                const float value = s0 + weight * (s1 - s0);
+                const bool pair = k < (frames & ~1);
+                expected[2 * k] += value * (pair ? target_left : current_left);
+                expected[2 * k + 1] += value * (pair ? target_right : current_right);
+                position = (position & ~uint64_t{1}) + increment;
+            }
+            music::mix_voices(actual.data(), frames);
+            ASSERT_EQ(actual, expected) << c.step_frac << " frames " << frames;
+            ASSERT_EQ((uint64_t{v.position_int} << 32) | v.position_frac, position) << c.step_frac << " " << frames;
+        }
+    }
 }
 
 // Tick handler for the block tests: records where in the stream of frames it was called, read
