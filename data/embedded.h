@@ -17,4 +17,8 @@ extern const int32_t sprite_bitmap_size;
 extern const unsigned char font_bitmap[];
 extern const int32_t font_bitmap_size;
 
+// data/scroll_text.txt: the scroll text, one line without a line break, zero-terminated here.
+extern const unsigned char scroll_text_data[];
+extern const int32_t scroll_text_data_size;
+
 }  // namespace data
