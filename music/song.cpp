@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <thread>
 
 #include "music/engine.h"
 #include "music/file_access.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "shell/runtime.h"
 
 namespace music {
@@ -397,9 +399,10 @@ Song* load_song(const void* name) {
 
 bool free_song(Song* song) {
     if (!song) return false;
-    // STOP PLAYBACK HERE: nothing may be released while the audio thread mixes this song. Until
-    // playback exists there is nothing to wait for; it adds its wait on the busy flag and
-    // stop_song(song) at this point.
+    // Nothing may be released while the audio thread mixes this song: let it finish the block
+    // it is on, then end playback.
+    while (busy.load(std::memory_order_acquire) != 0) std::this_thread::yield();
+    stop_song(song);
     if (song->instruments) {
         for (int32_t i = 0; i < song->instrument_count; ++i) {
             Instrument& ins = song->instruments[i];

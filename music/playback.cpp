@@ -1,0 +1,164 @@
+#include "music/playback.h"
+
+#include <chrono>
+#include <thread>
+
+#include "music/engine.h"
+#include "music/file_access.h"
+#include "music/mixer.h"
+#include "music/song.h"
+#include "platform/clock.h"
+#include "platform/wave_out.h"
+#include "shell/runtime.h"
+
+namespace music {
+
+platform::WaveOut* wave_out = nullptr;
+WaveHeader wave_header{};
+std::atomic<int32_t> audible_index{0};
+std::atomic<uint8_t> stop_requested{0};
+std::atomic<uint8_t> busy{0};
+std::atomic<uint8_t> thread_exited{1};  // a stop before any thread ran waits for nothing
+
+namespace {
+
+std::thread audio_thread_handle;
+void* mix_allocation = nullptr;  // mix_buffer is its first 16-byte-aligned address
+
+void release_mix_buffer() {
+    runtime::free(mix_allocation);
+    mix_allocation = nullptr;
+    mix_buffer = nullptr;
+}
+
+void release_block_info() {
+    runtime::free(block_info);
+    block_info = nullptr;
+}
+
+// The device may still be looping the ring: it goes only once the device has stopped.
+void release_wave_buffer() {
+    runtime::free(wave_buffer);
+    wave_buffer = nullptr;
+    wave_header = WaveHeader{};
+}
+
+void audio_thread() {
+    thread_exited.store(0, std::memory_order_release);
+    while (stop_requested.load(std::memory_order_acquire) == 0) {
+        audio_poll(platform::wave_position(wave_out));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    thread_exited.store(1, std::memory_order_release);
+}
+
+}  // namespace
+
+bool audio_open(int32_t rate) {
+    if (!file_callbacks.open || !file_callbacks.close || !file_callbacks.read || !file_callbacks.seek ||
+        !file_callbacks.tell)
+        return false;
+    audio_close();
+    // Block and ramp sizes come from the rate; a rate they cannot be made from is refused.
+    if (!mixer_configure(rate)) return false;
+    wave_out = platform::wave_open(rate);
+    return wave_out != nullptr;
+}
+
+void audio_close() {
+    if (!wave_out) return;
+    platform::wave_reset(wave_out);
+    platform::wave_close(wave_out);
+    wave_out = nullptr;
+    // Only once the thread that refills the ring has ended (stop_song comes first).
+    if (!audio_thread_handle.joinable()) release_wave_buffer();
+}
+
+int32_t play_block_at(uint64_t bytes_played) {
+    if (ring_frames <= 0 || block_frames <= 0) return 0;
+    const uint64_t frame_in_ring = (bytes_played / 4) % static_cast<uint64_t>(ring_frames);
+    return static_cast<int32_t>(frame_in_ring / static_cast<uint64_t>(block_frames));
+}
+
+void audio_poll(uint64_t bytes_played) {
+    const int32_t play_block = play_block_at(bytes_played);
+    while (fill_index != play_block) {
+        busy.store(1, std::memory_order_release);
+        fill_block();
+        int32_t next = audible_index.load(std::memory_order_relaxed) + 1;
+        if (next >= block_count) next = 0;
+        audible_index.store(next, std::memory_order_release);
+        busy.store(0, std::memory_order_release);
+    }
+}
+
+bool play_song(Song* song) {
+    if (!song) return false;
+    stop_song(song);
+    init_play_position(song);
+    current_song = song;
+
+    // A ring from an earlier play may still be looping: the device lets go of it below.
+    int16_t* old_ring = wave_buffer;
+    wave_buffer = nullptr;
+    block_info = static_cast<BlockInfo*>(runtime::calloc(static_cast<uint32_t>(block_count), sizeof(BlockInfo)));
+    wave_buffer = static_cast<int16_t*>(runtime::calloc(static_cast<uint32_t>(ring_frames) * 2, sizeof(int16_t)));
+    mix_allocation = runtime::calloc(static_cast<uint32_t>(ring_frames) * 2 * sizeof(float) + 256, 1);
+    if (!block_info || !wave_buffer || !mix_allocation) {
+        release_mix_buffer();
+        release_block_info();
+        runtime::free(wave_buffer);
+        wave_buffer = old_ring;
+        current_song = nullptr;
+        return false;
+    }
+    const uintptr_t address = reinterpret_cast<uintptr_t>(mix_allocation);
+    mix_buffer = reinterpret_cast<float*>((address + 15) & ~static_cast<uintptr_t>(15));
+    wave_header = WaveHeader{wave_buffer, static_cast<uint32_t>(ring_frames) * 4,
+                             WAVE_BEGIN_LOOP | WAVE_END_LOOP | WAVE_PREPARED, 0xFFFFFFFFu};
+
+    // The first two seconds, mixed here before the device starts.
+    fill_index = 0;
+    do {
+        fill_block();
+    } while (fill_index != 0);
+    audible_index.store(0, std::memory_order_release);
+
+    platform::wave_play_loop(wave_out, wave_header.data, wave_header.length);
+    runtime::free(old_ring);
+
+    stop_requested.store(0, std::memory_order_release);
+    thread_exited.store(0, std::memory_order_release);
+    audio_thread_handle = std::thread(audio_thread);
+    platform::raise_thread_priority(audio_thread_handle);
+    return true;
+}
+
+bool stop_song(Song* song) {
+    if (!song) return false;
+    stop_requested.store(1, std::memory_order_release);
+    while (busy.load(std::memory_order_acquire) != 0) std::this_thread::yield();
+    if (audio_thread_handle.joinable()) {
+        while (thread_exited.load(std::memory_order_acquire) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        audio_thread_handle.join();
+    }
+    release_mix_buffer();
+    // The device keeps looping the ring until it is closed; only the header's mark goes.
+    wave_header.flags &= ~WAVE_PREPARED;
+    current_song = nullptr;
+    release_block_info();
+    return true;
+}
+
+int32_t get_order(Song* song) {
+    if (!song || !block_info) return 0;
+    return block_info[audible_index.load(std::memory_order_acquire)].order;
+}
+
+int32_t get_row(Song* song) {
+    if (!song || !block_info) return 0;
+    return block_info[audible_index.load(std::memory_order_acquire)].row;
+}
+
+}  // namespace music

@@ -1,0 +1,58 @@
+#pragma once
+// Audio output and playback control: the looping two-second ring on the wave-output device,
+// the audio thread that refills each block the device has left, and the position heard now.
+
+#include <atomic>
+#include <cstdint>
+
+namespace platform {
+struct WaveOut;
+}
+
+namespace music {
+
+struct Song;
+
+// The ring's one header: the whole ring, played in an endless loop.
+struct WaveHeader {
+    const void* data;
+    uint32_t length;  // bytes
+    uint32_t flags;
+    uint32_t loops;
+};
+constexpr uint32_t WAVE_BEGIN_LOOP = 4;
+constexpr uint32_t WAVE_END_LOOP = 8;
+constexpr uint32_t WAVE_PREPARED = 2;
+
+extern platform::WaveOut* wave_out;
+extern WaveHeader wave_header;
+extern std::atomic<int32_t> audible_index;  // the block the device is playing now
+
+// The stop handshake: main -> thread, thread -> main, thread -> main.
+extern std::atomic<uint8_t> stop_requested;
+extern std::atomic<uint8_t> busy;
+extern std::atomic<uint8_t> thread_exited;
+
+// Fails (nothing opened) when the file callbacks are not all installed or no device opens.
+bool audio_open(int32_t rate);
+void audio_close();  // harmless when no device is open
+
+// Mixes the first two seconds on the calling thread, starts the looping output, then the
+// audio thread. False for a null song.
+bool play_song(Song* song);
+// Ends the audio thread and releases the mixing buffers; the device keeps looping the last
+// ring until audio_close. Safe to call again. False for a null song.
+bool stop_song(Song* song);
+
+// The order and row of the block heard now; 0 for a null song or before playback.
+int32_t get_order(Song* song);
+int32_t get_row(Song* song);
+
+// One poll of the audio thread, given the device's position (bytes played): refills every block
+// the device has left since the last poll and moves audible_index along. An offline renderer
+// calls it with a position of its own instead of running the thread.
+void audio_poll(uint64_t bytes_played);
+// The block of the ring a device position falls in.
+int32_t play_block_at(uint64_t bytes_played);
+
+}  // namespace music

@@ -1,0 +1,104 @@
+#include "shell/driver.h"
+
+#include "music/file_access.h"
+#include "music/playback.h"
+#include "music/song.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/window.h"
+#include "shell/gl_window.h"
+#include "show/frame.h"
+#include "show/graphics.h"
+#include "show/metaballs.h"
+#include "show/scenes/ribbons.h"
+#include "show/timeline.h"
+
+namespace shell {
+
+ShowSteps show_steps = {show::init_graphics, show::init_metaballs, show::init_trail_offsets, show::draw_frame,
+                        show::release_graphics};
+
+bool fullscreen_requested = false;
+bool quit_requested = false;
+float previous_frame_time = 0.0f;
+
+namespace {
+
+int64_t clock_start_count = 0;
+int64_t clock_frequency = 0;
+
+void main_loop() {
+    for (;;) {
+        platform::Message message;
+        while (platform::next_message(message)) {
+            if (message.type == platform::MessageType::quit)
+                quit_requested = true;  // keeps draining: this pass still draws and presents
+            else
+                window_proc(window_handle, message);
+        }
+
+        const long double t = clock_seconds();
+        show::frame_time = static_cast<float>(t);
+        show::frame_delta = static_cast<float>(t - previous_frame_time);
+        previous_frame_time = static_cast<float>(t);
+
+        show_steps.draw_frame();
+        platform::swap_buffers(device_context);
+
+        if (quit_requested) break;
+    }
+}
+
+}  // namespace
+
+void clock_start() {
+    clock_start_count = platform::performance_counter();
+    clock_frequency = platform::performance_frequency();
+}
+
+long double clock_seconds() {
+    if (clock_frequency <= 0) return 0.0L;
+    const int64_t elapsed = platform::performance_counter() - clock_start_count;
+    return static_cast<long double>(elapsed) / static_cast<long double>(clock_frequency);
+}
+
+int run_demo() {
+    quit_requested = false;
+    previous_frame_time = 0.0f;
+    show::frame_time = 0.0f;
+    show::frame_delta = 0.0f;
+    show::loaded_song = nullptr;
+
+    // Only an explicit No means a window: Yes, or no box at all, means full screen.
+    fullscreen_requested = platform::ask_yes_no("Start in fullscreen ? (RECOMMANDED)", "-*- Gfx Mode Selection -*-",
+                                                platform::Icon::question) != platform::Answer::no;
+    clock_start();
+    if (!create_gl_window("*** Brusk ***", 640, 480, 32, fullscreen_requested)) return 0;
+
+    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
+                                  music::mem_tell);
+    if (music::audio_open(44100)) {
+        show::loaded_song = music::load_song("");  // null: the show runs without music
+
+        // The graphics start-up, in an order that decides which random numbers each part draws.
+        show_steps.init_graphics();
+        show_steps.init_metaballs();
+        show_steps.init_trail_offsets();
+
+        music::play_song(show::loaded_song);
+    } else {
+        quit_requested = true;  // no sound device: close again without a word
+    }
+
+    if (!quit_requested) main_loop();
+
+    show_steps.release_graphics();
+    music::stop_song(show::loaded_song);
+    music::free_song(show::loaded_song);
+    show::loaded_song = nullptr;
+    music::audio_close();
+    kill_gl_window();
+    return 0;
+}
+
+}  // namespace shell

@@ -1,0 +1,254 @@
+#include "music/playback.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "music/file_access.h"
+#include "music/mixer.h"
+#include "music/song.h"
+#include "platform/fake/fake_platform.h"
+#include "shell/runtime.h"
+
+namespace {
+
+namespace fake = platform::fake;
+using music::Song;
+
+constexpr int32_t BLOCK_BYTES = 884 * 4;
+
+void install_memory_callbacks() {
+    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
+                                  music::mem_tell);
+}
+
+// What the mixer makes of the embedded song, block after block, rendered without a device:
+// each block's 16-bit frames and the position recorded for it.
+struct Reference {
+    std::vector<std::vector<int16_t>> audio;
+    std::vector<music::BlockInfo> info;
+};
+
+Reference render_reference(int blocks) {
+    Reference reference;
+    Song* song = music::load_song("");
+    if (!song || !music::mixer_start_offline(song, 44100)) return reference;
+    for (int b = 0; b < blocks; ++b) {
+        const int32_t index = music::fill_index;
+        music::fill_block();
+        const int16_t* frames = music::wave_buffer + index * 884 * 2;
+        reference.audio.emplace_back(frames, frames + 884 * 2);
+        reference.info.push_back(music::block_info[index]);
+    }
+    music::mixer_stop_offline();
+    music::free_song(song);
+    return reference;
+}
+
+std::vector<int16_t> ring_block(const int16_t* ring, int block) {
+    const int16_t* frames = ring + block * 884 * 2;
+    return std::vector<int16_t>(frames, frames + 884 * 2);
+}
+
+// Waits for the audio thread to reach a block. It publishes the block after mixing the one
+// before, so what it mixed is visible once the block shows.
+bool wait_for_audible(int32_t block) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (music::audible_index.load(std::memory_order_acquire) != block) {
+        if (std::chrono::steady_clock::now() > give_up) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class Playback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake::reset();
+        install_memory_callbacks();
+        song = music::load_song("");
+        ASSERT_NE(song, nullptr) << music::load_error();
+    }
+    void TearDown() override {
+        music::stop_song(song);
+        music::free_song(song);
+        music::audio_close();
+        fake::reset();
+    }
+    Song* song = nullptr;
+};
+
+TEST_F(Playback, SizesFollowTheRate) {
+    struct Row {
+        int32_t rate, block_frames, ring_frames, block_count, ramp_frames;
+    };
+    const Row table[] = {
+        {44100, 884, 88400, 100, 128},
+        {22050, 444, 44400, 100, 64},
+        {48000, 960, 96000, 100, 139},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(row.rate);
+        fake::reset();
+        ASSERT_TRUE(music::audio_open(row.rate));
+        EXPECT_EQ(fake::state().wave_rate, row.rate);
+        EXPECT_EQ(music::block_frames, row.block_frames);
+        EXPECT_EQ(music::ring_frames, row.ring_frames);
+        EXPECT_EQ(music::block_count, row.block_count);
+        EXPECT_EQ(music::ramp_frames, row.ramp_frames);
+        ASSERT_TRUE(music::play_song(song));
+        EXPECT_EQ(fake::state().ring_bytes, static_cast<uint32_t>(row.ring_frames) * 4);  // 353600 at 44100
+        EXPECT_EQ(music::wave_header.length, static_cast<uint32_t>(row.ring_frames) * 4);
+        EXPECT_EQ(music::wave_header.loops, 0xFFFFFFFFu);
+        music::stop_song(song);
+        music::audio_close();
+    }
+}
+
+TEST_F(Playback, OpenNeedsEveryFileCallbackAndADevice) {
+    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek, nullptr);
+    EXPECT_FALSE(music::audio_open(44100));
+    EXPECT_TRUE(fake::calls_matching({"wave_"}).empty()) << "the device was opened";
+
+    install_memory_callbacks();
+    fake::state().failing = {"wave_open"};
+    EXPECT_FALSE(music::audio_open(44100));
+    fake::state().failing.clear();
+    EXPECT_TRUE(music::audio_open(44100));
+}
+
+TEST_F(Playback, NullSongDoesNothing) {
+    ASSERT_TRUE(music::audio_open(44100));
+    EXPECT_EQ(music::get_order(song), 0);  // nothing played yet
+    EXPECT_FALSE(music::play_song(nullptr));
+    EXPECT_FALSE(music::stop_song(nullptr));
+    EXPECT_TRUE(fake::calls_matching({"wave_play_loop", "raise_thread_priority"}).empty());
+
+    ASSERT_TRUE(music::play_song(song));
+    EXPECT_EQ(music::get_order(nullptr), 0);
+    EXPECT_EQ(music::get_row(nullptr), 0);
+    EXPECT_FALSE(music::stop_song(nullptr));
+    EXPECT_EQ(music::thread_exited.load(), 0) << "a stop without a song ended the thread";
+}
+
+TEST_F(Playback, DevicePositionGivesTheBlockBeingPlayed) {
+    ASSERT_TRUE(music::audio_open(44100));
+    struct Row {
+        uint64_t bytes;
+        int32_t block;
+    };
+    const Row table[] = {
+        {0, 0},
+        {4 * 883, 0},
+        {4 * 884, 1},
+        {4 * 88399, 99},
+        {4 * 88400, 0},
+        {4ull * 88400 * 3 + 4 * 1000, 1},
+        {(1ull << 32) + 4 * 884, 41},  // past 32 bits the count keeps counting
+        {1ull << 40, 58},
+    };
+    for (const Row& row : table) EXPECT_EQ(music::play_block_at(row.bytes), row.block) << row.bytes;
+}
+
+// One poll at a time, without the thread: blocks are mixed again exactly when the device has
+// left them, and the audible block follows the device.
+TEST_F(Playback, PollRefillsExactlyTheBlocksTheDeviceHasLeft) {
+    const Reference reference = render_reference(200);
+    ASSERT_EQ(reference.audio.size(), 200u);
+
+    ASSERT_TRUE(music::mixer_start_offline(song, 44100));
+    do {
+        music::fill_block();
+    } while (music::fill_index != 0);
+    music::audible_index = 0;
+    const int16_t* ring = music::wave_buffer;
+
+    struct Step {
+        uint64_t bytes;
+        int32_t audible;
+        int refilled_up_to;  // ring blocks [0, refilled_up_to) hold the second pass
+    };
+    const Step steps[] = {
+        {0, 0, 0},
+        {BLOCK_BYTES - 4, 0, 0},
+        {BLOCK_BYTES, 1, 1},
+        {BLOCK_BYTES * 5 + 8, 5, 5},
+        {BLOCK_BYTES * 5 + 12, 5, 5},
+        {4 * 88400 + 40, 0, 100},  // the device went round: every block is new
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.bytes);
+        music::audio_poll(step.bytes);
+        EXPECT_EQ(music::audible_index.load(), step.audible);
+        EXPECT_EQ(music::fill_index, step.audible);
+        for (int block : {0, 1, 4, 5, 6, 50, 99}) {
+            const int pass = block < step.refilled_up_to ? 100 : 0;
+            EXPECT_EQ(ring_block(ring, block), reference.audio[block + pass]) << "block " << block;
+        }
+        const int32_t audible = step.audible;
+        const int pass = audible < step.refilled_up_to ? 100 : 0;
+        EXPECT_EQ(music::get_order(song), reference.info[audible + pass].order);
+        EXPECT_EQ(music::get_row(song), reference.info[audible + pass].row);
+    }
+    music::mixer_stop_offline();
+}
+
+TEST_F(Playback, PlayMixesTwoSecondsThenStartsTheDeviceAndTheThread) {
+    const Reference reference = render_reference(103);
+    ASSERT_EQ(reference.audio.size(), 103u);
+    const int32_t live_before = runtime::heap_live_blocks();
+
+    ASSERT_TRUE(music::audio_open(44100));
+    ASSERT_TRUE(music::play_song(song));
+    EXPECT_EQ(fake::calls_matching({"wave_", "raise_thread_priority"}),
+              (std::vector<std::string>{"wave_open 44100", "wave_play_loop 353600", "raise_thread_priority"}));
+
+    // Heard now is the first block, although the mixer is two seconds ahead.
+    EXPECT_EQ(music::get_order(song), reference.info[0].order);
+    EXPECT_EQ(music::get_row(song), reference.info[0].row);
+    EXPECT_NE(std::make_pair(int(song->order), int(song->row)),
+              std::make_pair(int(reference.info[0].order), int(reference.info[0].row)));
+    const int16_t* ring = static_cast<const int16_t*>(fake::state().ring);
+    ASSERT_EQ(ring, music::wave_buffer);
+    for (int block : {0, 1, 50, 99}) EXPECT_EQ(ring_block(ring, block), reference.audio[block]) << block;
+
+    // The device moves three blocks on: the thread mixes them again, in order.
+    fake::state().position = 3 * BLOCK_BYTES + 100;
+    ASSERT_TRUE(wait_for_audible(3));
+    for (int block : {0, 1, 2}) EXPECT_EQ(ring_block(ring, block), reference.audio[100 + block]) << block;
+    EXPECT_EQ(ring_block(ring, 3), reference.audio[3]);
+    EXPECT_EQ(music::get_order(song), reference.info[3].order);
+    EXPECT_EQ(music::get_row(song), reference.info[3].row);
+
+    // Stopping ends the thread and releases the mixing buffers once, twice over; the device
+    // keeps looping its ring until it is closed.
+    EXPECT_TRUE(music::stop_song(song));
+    EXPECT_EQ(music::thread_exited.load(), 1);
+    EXPECT_EQ(music::get_order(song), 0);
+    EXPECT_EQ(runtime::heap_live_blocks(), live_before + 1);
+    EXPECT_TRUE(music::stop_song(song));
+    EXPECT_EQ(runtime::heap_live_blocks(), live_before + 1);
+    EXPECT_TRUE(fake::calls_matching({"wave_reset"}).empty());
+    EXPECT_EQ(fake::state().ring, ring);
+
+    music::audio_close();
+    EXPECT_EQ(runtime::heap_live_blocks(), live_before);
+    EXPECT_EQ(fake::calls_matching({"wave_reset", "wave_close"}),
+              (std::vector<std::string>{"wave_reset", "wave_close"}));
+}
+
+TEST_F(Playback, FreeingAPlayingSongStopsTheThreadFirst) {
+    ASSERT_TRUE(music::audio_open(44100));
+    ASSERT_TRUE(music::play_song(song));
+    fake::state().position = 2 * BLOCK_BYTES;
+    ASSERT_TRUE(wait_for_audible(2));
+    EXPECT_TRUE(music::free_song(song));
+    song = nullptr;
+    EXPECT_EQ(music::thread_exited.load(), 1);
+    EXPECT_EQ(music::current_song, nullptr);
+}
+
+}  // namespace
