@@ -2,7 +2,13 @@
 
 #include <GL/gl.h>
 
+#include "data/embedded.h"
+#include "music/playback.h"
+#include "shell/runtime.h"
+#include "show/font.h"
 #include "show/frame.h"
+#include "show/scenes/credits.h"
+#include "show/textures.h"
 
 namespace show {
 
@@ -10,23 +16,66 @@ float frame_time = 0.0f;
 float frame_delta = 0.0f;
 music::Song* loaded_song = nullptr;
 
+float scroll_x = 640.0f;
+const char* const scroll_text = reinterpret_cast<const char*>(data::scroll_text_data);
+FrameRecord last_frame = {};
+
+namespace {
+
+struct SceneRange {
+    int32_t first_order;
+    int32_t last_order;
+    Scene scene;
+    void (*draw)();  // null while the scene's unit is still to come: its orders show the overlays only
+};
+
+// The song's order position alone picks the scene; the song has positions 0 to 25.
+constexpr SceneRange SCENE_TABLE[] = {
+    {0, 4, Scene::credits, draw_credits_scene},
+    {5, 9, Scene::metaballs, nullptr},
+    {10, 14, Scene::ribbons, nullptr},
+    {15, 19, Scene::metaballs, nullptr},
+    {20, 25, Scene::fountain, nullptr},
+};
+
+constexpr float SCROLL_START_X = 640.0f;
+constexpr double SCROLL_SPEED = 100.0;  // pixels per second
+constexpr float SCROLL_WRAP_LIMIT = -7000.0f;
+constexpr int32_t SCROLL_START_ORDER = 7;
+constexpr int32_t SCROLL_BASELINE = 100;
+
+}  // namespace
+
 void draw_frame() {
     draw_background();
+    last_frame = {};
 
-    // The scene of the audible order position is drawn here.
+    const int32_t order = music::get_order(loaded_song);
+    for (const SceneRange& range : SCENE_TABLE) {
+        if (order < range.first_order || order > range.last_order) continue;
+        last_frame.scene = range.scene;
+        if (range.draw) range.draw();
+        break;
+    }
 
-    // Overlay state: the text adds its texels to the picture.
+    // The text adds its glyphs' light to the picture.
     glEnable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glColor4ub(255, 255, 255, 255);
     glBlendFunc(GL_ONE, GL_ONE);
 
-    // From order 7 on the scroll text runs here.
+    if (order >= SCROLL_START_ORDER) {
+        scroll_x = static_cast<float>(static_cast<double>(scroll_x) - static_cast<double>(frame_delta) * SCROLL_SPEED);
+        const int32_t x = runtime::float_to_int(scroll_x);
+        print_text(font_texture, x, SCROLL_BASELINE, scroll_text, 1);
+        last_frame.scroll_text_printed = true;
+        last_frame.scroll_text_x = x;
+        // Written as "not at or above" so that a position gone to NaN starts over too.
+        if (!(scroll_x >= SCROLL_WRAP_LIMIT)) scroll_x = SCROLL_START_X;
+    }
 
-    // Every frame ends with texturing and blending off, whatever the scene left on.
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
-
     draw_letterbox(0.6f);
 }
 

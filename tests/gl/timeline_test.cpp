@@ -8,6 +8,11 @@
 #include <vector>
 
 #include "platform/offscreen_gl.h"
+#include "shell/runtime.h"
+#include "show/frame.h"
+#include "show/graphics.h"
+#include "show/scenes/credits.h"
+#include "tests/support/play_position.h"
 
 namespace {
 
@@ -74,6 +79,7 @@ TEST_F(Timeline, BackgroundClearsAndDrawsTheVerticalGradientWithoutDepth) {
 }
 
 TEST_F(Timeline, FrameHasBlackBarsOf96RowsOverTheGradient) {
+    test_support::PlayPosition position(26, 0);  // past the song's last position: no scene
     // A texture left enabled (loading textures does that) darkens one frame, not the next.
     GLuint texture = 0;
     const unsigned char dark[4] = {10, 10, 10, 255};
@@ -131,6 +137,165 @@ TEST_F(Timeline, LetterboxBlackensWhateverIsBelowAndRestoresTheMatrices) {
     EXPECT_FLOAT_EQ(projection[10], 4.0f);
     EXPECT_FLOAT_EQ(modelview[12], 5.0f);
     EXPECT_FLOAT_EQ(modelview[14], 7.0f);
+}
+
+// The whole frame with the show's start-up done, at a song position the test chooses.
+class ShowFrame : public Timeline {
+protected:
+    void SetUp() override {
+        Timeline::SetUp();
+        runtime::rand_state = runtime::RAND_START;
+        show::init_graphics();
+        show::frame_time = 0.0f;
+        show::frame_delta = 0.0f;
+        show::scroll_x = 640.0f;
+    }
+    void TearDown() override {
+        show::release_graphics();
+        Timeline::TearDown();
+    }
+};
+
+TEST_F(ShowFrame, TheOrderPositionAloneChoosesTheScene) {
+    using show::Scene;
+    struct Case {
+        uint8_t order;
+        Scene scene;
+    };
+    const Case cases[] = {
+        {0, Scene::credits},    {4, Scene::credits},    {5, Scene::metaballs},  {9, Scene::metaballs},
+        {10, Scene::ribbons},   {14, Scene::ribbons},   {15, Scene::metaballs}, {19, Scene::metaballs},
+        {20, Scene::fountain},  {25, Scene::fountain},  {26, Scene::none},      {255, Scene::none},
+    };
+    test_support::PlayPosition position(0, 0);
+    for (const Case& c : cases) {
+        position.set(c.order, 0);
+        show::draw_frame();
+        EXPECT_EQ(show::last_frame.scene, c.scene) << "order " << int(c.order);
+    }
+}
+
+TEST_F(ShowFrame, WithoutASongEveryFrameIsTheCreditsSceneWithoutScrollText) {
+    show::loaded_song = nullptr;
+    show::frame_delta = 0.5f;
+    const float distance = show::camera_distance;
+    for (int frame = 0; frame < 3; ++frame) {
+        show::draw_frame();
+        EXPECT_EQ(show::last_frame.scene, show::Scene::credits);
+        EXPECT_FALSE(show::last_frame.scroll_text_printed);
+    }
+    EXPECT_EQ(show::scroll_x, 640.0f);
+    EXPECT_EQ(show::camera_distance, distance + 6.0f);  // the scene really ran three times
+}
+
+// One frame per case from a chosen scroll_x and frame_delta: where the text was printed (if it
+// was) and where scroll_x stands afterwards.
+TEST_F(ShowFrame, ScrollTextMovesFromOrderSevenAndWrapsBelowMinus7000) {
+    struct Case {
+        const char* what;
+        uint8_t order;
+        float start, delta;
+        bool printed;
+        int32_t x;
+        float after;
+    };
+    const Case cases[] = {
+        {"order 0 holds it", 0, 640.0f, 0.5f, false, 0, 640.0f},
+        {"order 6 holds it where it stopped", 6, -1234.5f, 0.5f, false, 0, -1234.5f},
+        {"the first frame at order 7 enters from the right", 7, 640.0f, 0.016f, true, 638, 638.4f},
+        {"past the song's end it still runs", 26, 640.0f, 0.25f, true, 615, 615.0f},
+        {"-6999.9 is not below the limit", 7, -6999.9f, 0.0f, true, -7000, -6999.9f},
+        {"-7000 itself stays", 7, -6999.0f, 0.01f, true, -7000, -7000.0f},
+        {"below -7000: printed there, then back to 640", 7, -6999.9f, 0.01f, true, -7001, 640.0f},
+        {"halves round to even: 600.5", 7, 602.0625f, 0.015625f, true, 600, 600.5f},
+        {"halves round to even: 601.5", 7, 603.0625f, 0.015625f, true, 602, 601.5f},
+        {"halves round to even: -0.5", 7, 1.0625f, 0.015625f, true, 0, -0.5f},
+        {"halves round to even: -1.5", 7, 0.0625f, 0.015625f, true, -2, -1.5f},
+    };
+    test_support::PlayPosition position(0, 0);
+    for (const Case& c : cases) {
+        position.set(c.order, 0);
+        show::scroll_x = c.start;
+        show::frame_delta = c.delta;
+        show::draw_frame();
+        EXPECT_EQ(show::last_frame.scroll_text_printed, c.printed) << c.what;
+        if (c.printed) {
+            EXPECT_EQ(show::last_frame.scroll_text_x, c.x) << c.what;
+        }
+        EXPECT_EQ(show::scroll_x, c.after) << c.what;
+    }
+}
+
+TEST_F(ShowFrame, ScrollTextAdvancesWithTheSumOfFrameDeltas) {
+    test_support::PlayPosition position(8, 0);
+    show::frame_delta = 0.016f;
+    const int32_t printed_at[] = {638, 637, 635, 634};  // 638.4, 636.8, 635.2, 633.6
+    for (int32_t x : printed_at) {
+        show::draw_frame();
+        EXPECT_EQ(show::last_frame.scroll_text_x, x);
+    }
+    EXPECT_NEAR(show::scroll_x, 633.6f, 1e-3f);
+}
+
+TEST_F(ShowFrame, AScrollPositionThatIsNotANumberStartsOverAtTheRightEdge) {
+    test_support::PlayPosition position(7, 0);
+    show::scroll_x = std::nanf("");
+    show::frame_delta = 0.016f;
+    show::draw_frame();
+    EXPECT_TRUE(show::last_frame.scroll_text_printed);
+    EXPECT_EQ(show::scroll_x, 640.0f);
+    show::draw_frame();
+    EXPECT_EQ(show::last_frame.scroll_text_x, 638);
+}
+
+// The text shows on the baseline y = 100, from the printed x on, lighter than the gradient.
+TEST_F(ShowFrame, ScrollTextIsDrawnOnItsBaselineFromThePrintedX) {
+    test_support::PlayPosition position(26, 0);  // no scene, only the overlays
+    show::draw_frame();  // start-up leaves the blank grain texture bound; one frame clears that
+    show::scroll_x = 300.0f;
+    show::draw_frame();
+    const std::vector<unsigned char> pixels = read_rgb();
+    auto lit_in = [&](int x0, int x1, int y0, int y1) {
+        int lit = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) lit += pixels[(y * W + x) * 3 + 1] > gradient(y, 1) + 30;
+        return lit;
+    };
+    EXPECT_EQ(lit_in(0, 300, 96, 384), 0);
+    EXPECT_EQ(lit_in(300, W, 132, 384), 0);
+    EXPECT_EQ(lit_in(300, W, 96, 100), 0);
+    EXPECT_GT(lit_in(300, W, 100, 132), 1000);
+}
+
+// The opening frame: sprites darken the gradient on both sides of the grain band, the credits
+// add light where they are printed, and the bars cover both edges.
+TEST_F(ShowFrame, AFrameAtOrderFourShowsSpritesGrainCreditsAndBars) {
+    test_support::PlayPosition position(4, 0);
+    show::frame_time = 3.0f;
+    show::draw_frame();
+    show::camera_distance = 1.0f;
+    show::draw_frame();
+    const std::vector<unsigned char> pixels = read_rgb();
+    const double black[3] = {0, 0, 0};
+    for (int row : {0, 95, H - 96, H - 1}) expect_row(pixels, row, black, 0.0);
+
+    int darker_below = 0, darker_above = 0, text = 0;
+    for (int y = 96; y < H - 96; ++y)
+        for (int x = 0; x < W; ++x) {
+            const double g = pixels[(y * W + x) * 3 + 1];
+            if (g < gradient(y, 1) - 20) {
+                darker_below += y < 192;
+                darker_above += y >= 288;
+            }
+            // The credit lines lie in 10..422 x 100..192; the text lifts green well above the gradient.
+            if (g > gradient(y, 1) + 30) {
+                EXPECT_TRUE(x >= 10 && x < 422 && y >= 100 && y < 192) << x << "," << y;
+                ++text;
+            }
+        }
+    EXPECT_GT(darker_below, 2000);
+    EXPECT_GT(darker_above, 2000);
+    EXPECT_GT(text, 1000);
 }
 
 }  // namespace
