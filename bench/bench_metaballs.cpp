@@ -3,6 +3,7 @@
 // a sink that only counts and checksums them, so the figure is the field and cell work alone.
 #include "platform/offscreen_gl.h"
 #include "show/metaballs.h"
+#include "show/scenes/metaball_scene.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,32 +13,6 @@
 #include <vector>
 
 namespace {
-
-double wave_sin(double argument) { return std::sin(static_cast<double>(static_cast<float>(argument))); }
-double wave_cos(double argument) { return std::cos(static_cast<double>(static_cast<float>(argument))); }
-
-// The blob paths of the scene at time t (seconds).
-void move_blobs(float t) {
-    const double third = t * 0.33333334;
-    const double a = static_cast<float>(0.05 * wave_cos(t));
-    const double s35 = wave_sin(3.5 * t), c35 = wave_cos(3.5 * t);
-    const double s2 = wave_sin(2.0 * t), c2 = wave_cos(2.0 * t);
-    const double s05 = wave_sin(0.5 * t), c05 = wave_cos(0.5 * t);
-    const double s025 = wave_sin(0.25 * t);
-    const double coordinates[4][3] = {
-        {-0.2 * wave_cos(third) - 0.01 * s35 - a, 0.5 * wave_sin(third) - 0.02 * c35 - a,
-         0.5 * s025 + 0.03 * s35 + a},
-        {0.5 * s2 + a, -0.25 * c2 - a, 0.35 * s025 + a},
-        {a - 0.25 * (c05 + wave_sin(3.0 * t)), 0.3 * s2 - 0.2 * s05 - a, 0.4 * s2 - 0.1 * s2 + a},
-        {-0.2 * c05 - 0.2 * s2 - a, 0.5 * s2 - 0.2 * wave_sin(third) / a,
-         0.6 * wave_cos(1.1 * t) - 0.4 * wave_sin(6.0 * t) + a},
-    };
-    for (int32_t b = 0; b < 4; ++b) {
-        show::blobs[b].x = static_cast<float>(coordinates[b][0]);
-        show::blobs[b].y = static_cast<float>(coordinates[b][1]);
-        show::blobs[b].z = static_cast<float>(coordinates[b][2]);
-    }
-}
 
 struct CountingSink {
     int64_t triangles = 0;
@@ -77,13 +52,13 @@ int main() {
     for (float start : starts) {
         // Settle the running sum first, as the scene would have after a few frames.
         for (int32_t warm = 0; warm < 10; ++warm) {
-            move_blobs(start + (warm - 10) / 60.0f);
+            show::place_blobs(start + (warm - 10) / 60.0f);
             show::update_field();
         }
         double field_sum = 0, cells_sum = 0;
         const int64_t triangles_before = sink.triangles;
         for (int32_t frame = 0; frame < frames_per_start; ++frame) {
-            move_blobs(start + frame / 60.0f);
+            show::place_blobs(start + frame / 60.0f);
             const double cpu0 = thread_cpu_ms();
             const Clock::time_point t0 = Clock::now();
             show::update_field();
