@@ -138,7 +138,7 @@ double onset_hits(const std::vector<size_t>& onsets, const std::vector<int>& row
 class SongSound : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const std::string wav = test_support::binary_path("song_sound_test.wav");
+        const std::string wav = test_support::scratch_path("song_sound.wav");
         const std::string command = test_support::binary_path("tools/brusk-wav") + " " + wav + " 2>/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         std::string error;

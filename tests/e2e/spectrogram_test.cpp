@@ -33,9 +33,9 @@ std::string wav_bytes(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t 
 }
 
 int run(const std::string& input_bytes, std::string* stderr_text) {
-    const std::string in = test_support::binary_path("spectrogram_test_in.wav");
-    const std::string out = test_support::binary_path("spectrogram_test_out.png");
-    const std::string err = test_support::binary_path("spectrogram_test.err");
+    const std::string in = test_support::scratch_path("spectrogram_in.wav");
+    const std::string out = test_support::scratch_path("spectrogram_out.png");
+    const std::string err = test_support::scratch_path("spectrogram.err");
     std::FILE* f = std::fopen(in.c_str(), "wb");
     std::fwrite(input_bytes.data(), 1, input_bytes.size(), f);
     std::fclose(f);
@@ -66,17 +66,17 @@ TEST(Spectrogram, RefusesWhatItCannotDrawWithAReason) {
         std::string err;
         EXPECT_NE(run(c.bytes, &err), 0) << c.what;
         EXPECT_NE(err.find(c.reason), std::string::npos) << c.what << ": " << err;
-        EXPECT_TRUE(test_support::read_file(test_support::binary_path("spectrogram_test_out.png")).empty()) << c.what;
+        EXPECT_TRUE(test_support::read_file(test_support::scratch_path("spectrogram_out.png")).empty()) << c.what;
     }
 }
 
 TEST(Spectrogram, DrawsOnePositionOfSound) {
     std::string err;
     EXPECT_EQ(run(wav_bytes(2, 44100, 16, 4410 * 64), &err), 0) << err;
-    const std::string png = test_support::read_file(test_support::binary_path("spectrogram_test_out.png"));
+    const std::string png = test_support::read_file(test_support::scratch_path("spectrogram_out.png"));
     ASSERT_GT(png.size(), 8u);
     EXPECT_EQ(png.substr(1, 3), "PNG");
-    std::remove(test_support::binary_path("spectrogram_test_out.png").c_str());
+    std::remove(test_support::scratch_path("spectrogram_out.png").c_str());
 }
 
 }  // namespace

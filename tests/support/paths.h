@@ -8,4 +8,8 @@ std::string source_path(const std::string& relative);  // e.g. source_path("data
 std::string binary_path(const std::string& relative);  // e.g. binary_path("tools/brusk-wav")
 std::string read_file(const std::string& path);         // whole file as bytes; empty if missing
 
+// A file name in the build tree that no other test process uses: CTest runs test cases in
+// parallel, each in its own process, so fixed names would race.
+std::string scratch_path(const std::string& name);
+
 }  // namespace test_support
