@@ -6,8 +6,13 @@
 #include "music/playback.h"
 #include "shell/runtime.h"
 #include "show/font.h"
+#include "show/graphics.h"
+#include "show/metaballs.h"
 #include "show/frame.h"
 #include "show/scenes/credits.h"
+#include "show/scenes/fountain.h"
+#include "show/scenes/metaball_scene.h"
+#include "show/scenes/ribbons.h"
 #include "show/textures.h"
 
 namespace show {
@@ -26,16 +31,16 @@ struct SceneRange {
     int32_t first_order;
     int32_t last_order;
     Scene scene;
-    void (*draw)();  // null while the scene's unit is still to come: its orders show the overlays only
+    void (*draw)();
 };
 
 // The song's order position alone picks the scene; the song has positions 0 to 25.
 constexpr SceneRange SCENE_TABLE[] = {
     {0, 4, Scene::credits, draw_credits_scene},
-    {5, 9, Scene::metaballs, nullptr},
-    {10, 14, Scene::ribbons, nullptr},
-    {15, 19, Scene::metaballs, nullptr},
-    {20, 25, Scene::fountain, nullptr},
+    {5, 9, Scene::metaballs, draw_metaball_scene},
+    {10, 14, Scene::ribbons, draw_ribbon_scene},
+    {15, 19, Scene::metaballs, draw_metaball_scene},
+    {20, 25, Scene::fountain, draw_fountain_scene},
 };
 
 constexpr float SCROLL_START_X = 640.0f;
@@ -54,7 +59,7 @@ void draw_frame() {
     for (const SceneRange& range : SCENE_TABLE) {
         if (order < range.first_order || order > range.last_order) continue;
         last_frame.scene = range.scene;
-        if (range.draw) range.draw();
+        range.draw();
         break;
     }
 
@@ -77,6 +82,12 @@ void draw_frame() {
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
     draw_letterbox(0.6f);
+}
+
+void init_show() {
+    init_graphics();
+    init_metaballs();
+    init_trail_offsets();
 }
 
 void draw_background() {

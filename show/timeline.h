@@ -24,6 +24,10 @@ extern FrameRecord last_frame;
 
 void draw_frame();
 
+// The show's start-up in the order that decides which random numbers each part receives:
+// init_graphics, init_metaballs, init_trail_offsets. For programs that run the show offscreen.
+void init_show();
+
 // Clears colour and depth, then draws the vertical gradient without writing depth.
 void draw_background();
 

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     music::block_info = &heard;
     music::audible_index = 0;
     show::loaded_song = &song;
-    show::init_graphics();
+    show::init_show();
 
     // Two frames: start-up leaves texturing on, which only the first frame of a run sees.
     const float last_delta = 0.05f;

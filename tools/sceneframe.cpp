@@ -1,6 +1,6 @@
 // brusk-sceneframe: runs one scene offscreen for a number of frames at a steady frame rate,
 // from start-up, between the show's background and letterbox, and saves the last frame as a
-// PNG, so a scene can be judged without the song. The metaball title sees order 7, beat row 6.
+// PNG, so a scene can be judged without the song.
 //   brusk-sceneframe metaballs|ribbons|fountain SECONDS FRAMES_PER_SECOND OUT.png
 #include "platform/offscreen_gl.h"
 #include "show/frame.h"
@@ -25,10 +25,6 @@ namespace {
 constexpr int WIDTH = 640;
 constexpr int HEIGHT = 480;
 
-// The song position the metaball title sees: order 7 on beat row 6, so it is caught mid-jump.
-int32_t order_seven() { return 7; }
-int32_t beat_row() { return 6; }
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,11 +47,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "brusk-sceneframe: no GL context: %s\n", platform::offscreen_gl_error());
         return 1;
     }
-    show::init_graphics();
-    show::init_metaballs();
-    show::init_trail_offsets();
-    show::read_audible_order = order_seven;
-    show::read_audible_row = beat_row;
+    show::init_show();
     const int frames = std::max(1, static_cast<int>(seconds * fps));
     for (int k = 1; k <= frames; ++k) {
         const float t = static_cast<float>(k) / fps;

@@ -1,5 +1,6 @@
 #include "show/scenes/metaball_scene.h"
 
+#include "music/playback.h"
 #include "shell/runtime.h"
 #include "show/font.h"
 #include "show/frame.h"
@@ -64,12 +65,10 @@ void advance_title(int32_t (*read_order)(), int32_t (*read_row)(), float delta) 
 
 namespace {
 
-int32_t song_start() { return 0; }
+int32_t audible_order() { return music::get_order(loaded_song); }
+int32_t audible_row() { return music::get_row(loaded_song); }
 
 }  // namespace
-
-int32_t (*read_audible_order)() = song_start;
-int32_t (*read_audible_row)() = song_start;
 
 void draw_metaball_scene() {
     const float t = frame_time;
@@ -126,7 +125,7 @@ void draw_metaball_scene() {
     glEnable(GL_TEXTURE_2D);
     glColor4ub(255, 255, 255, 255);
     glBlendFunc(GL_ONE, GL_ONE);
-    advance_title(read_audible_order, read_audible_row, frame_delta);
+    advance_title(audible_order, audible_row, frame_delta);
     print_text(font_texture, 60, runtime::float_to_int(title_y), ".:: Brusk at Pellan 04 ::.", 1);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);

@@ -23,12 +23,7 @@ void place_blobs(float t);
 // as the song may move on meanwhile.
 void advance_title(int32_t (*read_order)(), int32_t (*read_row)(), float delta);
 
-// Where the title reads the audible song position. Until playback is wired in they report
-// order 0, row 0, as for a run without a song, so the title rests.
-extern int32_t (*read_audible_order)();
-extern int32_t (*read_audible_row)();
-
-// Draws one frame at frame_time.
+// Draws one frame at frame_time; the title follows the song heard (loaded_song).
 void draw_metaball_scene();
 
 }  // namespace show

@@ -12,6 +12,7 @@
 #include "show/frame.h"
 #include "show/graphics.h"
 #include "show/scenes/credits.h"
+#include "show/scenes/metaball_scene.h"
 #include "tests/support/play_position.h"
 
 namespace {
@@ -145,7 +146,7 @@ protected:
     void SetUp() override {
         Timeline::SetUp();
         runtime::rand_state = runtime::RAND_START;
-        show::init_graphics();
+        show::init_show();
         show::frame_time = 0.0f;
         show::frame_delta = 0.0f;
         show::scroll_x = 640.0f;
@@ -172,6 +173,31 @@ TEST_F(ShowFrame, TheOrderPositionAloneChoosesTheScene) {
         position.set(c.order, 0);
         show::draw_frame();
         EXPECT_EQ(show::last_frame.scene, c.scene) << "order " << int(c.order);
+    }
+}
+
+// The metaball title follows the position the timeline chose the scene by: it rests in order 5
+// and jumps on a beat row from order 7, then falls by the frame's delta.
+TEST_F(ShowFrame, TheMetaballTitleJumpsOnTheBeatRowHeard) {
+    struct Case {
+        uint8_t order, row;
+        float expected_y;
+    };
+    const float delta = 0.02f;
+    const Case cases[] = {
+        {5, 6, 230.0f},
+        {7, 7, 230.0f},
+        {7, 6, static_cast<float>(310.0f - static_cast<double>(delta) * 180.0)},
+        {17, 58, static_cast<float>(310.0f - static_cast<double>(delta) * 180.0)},
+    };
+    test_support::PlayPosition position(0, 0);
+    show::frame_delta = delta;
+    for (const Case& c : cases) {
+        show::title_y = 230.0f;
+        position.set(c.order, c.row);
+        show::draw_frame();
+        ASSERT_EQ(show::last_frame.scene, show::Scene::metaballs);
+        EXPECT_EQ(show::title_y, c.expected_y) << "order " << int(c.order) << " row " << int(c.row);
     }
 }
 
