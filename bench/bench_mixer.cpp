@@ -1,146 +1,159 @@
-// Mixer throughput: seconds of music rendered per second of CPU on one core, for a 14-channel
-// module with notes on every channel (retriggered notes fade out on the partner voices, so up
-// to 28 voices sound at once), and the cost of one voice-frame. Prints numbers; never fails.
-
+// Mixer throughput on the built-in song: one pass of it through fill_block on one core, in
+// seconds of music per second of processor time, and the cost of one voice-frame. Then
+// brusk-wav as a whole process on the song (start, load, render, write). Prints numbers;
+// never fails. Lines starting with "= " are the summary that scripts/bench collects.
+//   bench_mixer [ROUNDS]
+#include <spawn.h>
+#include <sys/wait.h>
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
-#include "music/channel.h"
 #include "music/engine.h"
+#include "music/file_access.h"
 #include "music/mixer.h"
 #include "music/song.h"
 
+extern char** environ;
+
 namespace {
 
-constexpr int16_t CHANNELS = 14;
-constexpr int32_t ROWS = 64;
-
-struct BenchSong {
-    music::Song song{};
-    std::vector<music::NoteCell> cells;
-    music::Pattern pattern{};
-    std::vector<music::Instrument> instruments;
-    std::vector<std::vector<int16_t>> data;
-    std::vector<music::Sample> samples;
-
-    BenchSong() {
-        // Four instruments: forward loops, a ping-pong loop and a one-shot, with real lengths.
-        const uint32_t lengths[4] = {16384, 4410, 22050, 30000};
-        const uint8_t loops[4] = {music::LOOP_FORWARD, music::LOOP_PINGPONG, music::LOOP_FORWARD, music::LOOP_NONE};
-        data.resize(4);
-        samples.resize(4);
-        instruments.resize(4);
-        for (int i = 0; i < 4; ++i) {
-            const uint32_t n = lengths[i];
-            data[i].resize(n + 8);
-            for (uint32_t k = 0; k < n; ++k)
-                data[i][k] = static_cast<int16_t>(9000.0 * std::sin(k * (0.05 + 0.03 * i)) + 3000.0 * std::sin(k * 0.31));
-            music::Sample& s = samples[i];
-            s.data = data[i].data();
-            s.length = n;
-            s.loop_type = loops[i];
-            s.loop_start = loops[i] == music::LOOP_NONE ? 0 : n / 4;
-            s.loop_length = loops[i] == music::LOOP_NONE ? n : n - n / 4;
-            data[i][s.loop_start + s.loop_length] =
-                data[i][loops[i] == music::LOOP_PINGPONG ? s.loop_start + s.loop_length - 1 : s.loop_start];
-            s.volume = 48;
-            s.panning = 40 + 50 * i;
-            s.bits = 16;
-            music::Instrument& ins = instruments[i];
-            ins.sample_count = 1;
-            for (auto& slot : ins.samples) slot = &music::empty_sample;
-            ins.samples[0] = &s;
-            ins.volume_envelope[0] = {0, 64};
-            ins.volume_envelope[1] = {20, 40};
-            ins.volume_envelope[2] = {80, 0};
-            ins.volume_point_count = 3;
-            ins.volume_envelope_type = 1;
-            ins.vibrato_depth = 4;
-            ins.vibrato_rate = 20;
-        }
-        cells.resize(static_cast<size_t>(ROWS) * CHANNELS);
-        for (int r = 0; r < ROWS; ++r) {
-            for (int c = 0; c < CHANNELS; ++c) {
-                music::NoteCell& cell = cells[static_cast<size_t>(r) * CHANNELS + c];
-                if ((r + c) % 4 == 0) {
-                    cell.note = static_cast<uint8_t>(30 + (r * 7 + c * 5) % 40);
-                    cell.instrument = static_cast<uint8_t>(1 + c % 4);
-                }
-                if (c % 3 == 1) {
-                    cell.effect = 0x6;  // vibrato with a slow volume slide
-                    cell.volume_column = r % 8 == 0 ? 0xB4 : 0;
-                }
-                if (c % 5 == 2) {
-                    cell.effect = 0x0;
-                    cell.effect_param = 0x37;  // arpeggio
-                }
-            }
-        }
-        pattern.row_count = ROWS;
-        pattern.cells = cells.data();
-        song.patterns = &pattern;
-        song.pattern_count = 1;
-        song.instruments = instruments.data();
-        song.instrument_count = 4;
-        song.channel_count = CHANNELS;
-        song.song_length = 1;
-        song.flags = 1;
-        song.default_speed = 6;
-        song.default_bpm = 125;
-        song.initial_global_volume = 64;
-        song.tick_handler = music::tick_update;
-    }
-};
+constexpr int32_t RATE = 44100;
 
 double cpu_seconds() {
     timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+double wall_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+// The pass ends on the first row tick that leaves the last order position.
+bool pass_ended = false;
+void watching_tick(music::Song* song) {
+    if (song->tick == 0 && song->next_order >= 0 && song->order >= song->song_length - 1) pass_ended = true;
+    music::tick_update(song);
+}
+
+int32_t active_voices() {
+    int32_t active = 0;
+    for (int v = 0; v < music::MIXED_VOICES; ++v) active += music::voices[v].sample != nullptr;
+    return active;
+}
+
+// Blocks in one pass of the song, found with an untimed render.
+int32_t pass_blocks(music::Song* song) {
+    pass_ended = false;
+    song->tick_handler = watching_tick;
+    music::mixer_start_offline(song, RATE);
+    int32_t blocks = 0;
+    while (!pass_ended && blocks < 20 * 60 * RATE / music::block_frames) {
+        music::fill_block();
+        ++blocks;
+    }
+    music::mixer_stop_offline();
+    song->tick_handler = music::tick_update;
+    return blocks;
+}
+
+// brusk-wav next to this program's build tree, run to /dev/null's neighbour in /tmp.
+double brusk_wav_seconds(const std::string& tool) {
+    const std::string out = "/tmp/bench_mixer_" + std::to_string(getpid()) + ".wav";
+    char* const args[] = {const_cast<char*>(tool.c_str()), const_cast<char*>(out.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const double start = wall_seconds();
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, tool.c_str(), &actions, nullptr, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (failed || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
+    const double seconds = wall_seconds() - start;
+    std::remove(out.c_str());
+    return seconds;
+}
+
+std::string sibling_tool(const char* self, const char* relative) {
+    std::string dir = self;
+    const size_t slash = dir.rfind('/');
+    dir = slash == std::string::npos ? "." : dir.substr(0, slash);
+    return dir + "/../" + relative;
 }
 
 }  // namespace
 
-int main() {
-    BenchSong bench;
-    if (!music::mixer_start_offline(&bench.song, 44100)) {
-        std::printf("bench_mixer: could not start the mixer\n");
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
+                                  music::mem_tell);
+    if (!music::mixer_configure(RATE)) {
+        std::printf("bench_mixer: cannot set up the mixer\n");
         return 0;
     }
-    // Seven rounds of 60 s of music; the machine is shared, so the best round is the one
-    // least disturbed by other work, and the median shows the spread.
-    const int32_t blocks = static_cast<int32_t>(60.0 * 44100 / music::block_frames);
-    for (int b = 0; b < 50; ++b) music::fill_block();  // warm up: all voices sounding
+    music::Song* song = music::load_song("");
+    if (!song) {
+        std::printf("bench_mixer: the built-in song does not load: %s\n", music::load_error());
+        return 0;
+    }
+    const int32_t blocks = pass_blocks(song);
+    const double music_seconds = static_cast<double>(blocks) * music::block_frames / RATE;
 
-    std::vector<double> rounds;
+    std::vector<double> cpu;
     int64_t voice_frames = 0;
-    int64_t peak_voices = 0;
-    for (int round = 0; round < 7; ++round) {
-        double cpu = 0.0;
+    int32_t peak_voices = 0;
+    for (int round = 0; round < rounds; ++round) {
+        music::mixer_start_offline(song, RATE);
         voice_frames = 0;
-        for (int b = 0; b < blocks; ++b) {
-            int32_t active = 0;
-            for (int v = 0; v < music::MIXED_VOICES; ++v) active += music::voices[v].sample != nullptr;
+        double spent = 0.0;
+        for (int32_t b = 0; b < blocks; ++b) {
+            const int32_t active = active_voices();
             voice_frames += static_cast<int64_t>(active) * music::block_frames;
-            if (active > peak_voices) peak_voices = active;
+            peak_voices = std::max(peak_voices, active);
             const double start = cpu_seconds();
             music::fill_block();
-            cpu += cpu_seconds() - start;
+            spent += cpu_seconds() - start;
         }
-        rounds.push_back(cpu);
+        music::mixer_stop_offline();
+        cpu.push_back(spent);
     }
-    std::sort(rounds.begin(), rounds.end());
-    const double rendered = static_cast<double>(blocks) * music::block_frames / 44100.0;
-    std::printf("bench_mixer: %d channels, %.1f s of music per round: best %.3f s CPU = %.0fx real time "
-                "(median %.0fx)\n",
-                CHANNELS, rendered, rounds.front(), rendered / rounds.front(), rendered / rounds[rounds.size() / 2]);
-    std::printf("bench_mixer: %.2f voices on average (peak %lld), %.2f ns per voice-frame (best round)\n",
-                static_cast<double>(voice_frames) / (static_cast<double>(blocks) * music::block_frames),
-                static_cast<long long>(peak_voices), rounds.front() * 1e9 / static_cast<double>(voice_frames));
-    music::mixer_stop_offline();
+    music::free_song(song);
+    std::sort(cpu.begin(), cpu.end());
+    const double best = cpu.front(), median = cpu[cpu.size() / 2];
+    std::printf("bench_mixer: one pass of the song = %.2f s of music (%d blocks); %d rounds\n", music_seconds, blocks,
+                rounds);
+    std::printf("bench_mixer: processor time per pass: best %.4f s, median %.4f s\n", best, median);
+    std::printf("bench_mixer: %.2f voices on average (peak %d), %.2f ns per voice-frame (median round)\n",
+                static_cast<double>(voice_frames) / (static_cast<double>(blocks) * music::block_frames), peak_voices,
+                median * 1e9 / static_cast<double>(voice_frames));
+    std::printf("= Mixer, one pass of the song on one core | %.0fx real time (best %.0fx) | >= 1000x\n",
+                music_seconds / median, music_seconds / best);
+    std::printf("= Mixer, per voice-frame | %.2f ns | -\n", median * 1e9 / static_cast<double>(voice_frames));
+
+    const std::string tool = sibling_tool(argv[0], "tools/brusk-wav");
+    std::vector<double> wall;
+    for (int round = 0; round < 3; ++round) {
+        const double s = brusk_wav_seconds(tool);
+        if (s < 0) break;
+        wall.push_back(s);
+    }
+    if (wall.empty()) {
+        std::printf("bench_mixer: could not run %s\n", tool.c_str());
+    } else {
+        std::sort(wall.begin(), wall.end());
+        std::printf("= brusk-wav, whole process, one pass to a file | %.3f s (%.0fx real time) | -\n",
+                    wall[wall.size() / 2], music_seconds / wall[wall.size() / 2]);
+    }
     return 0;
 }
