@@ -1,6 +1,7 @@
 #include "music/mixer.h"
 
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -141,6 +142,15 @@ float interpolate(const int16_t* data, uint64_t position) {
     return s0 + weight * (s1 - s0);
 }
 
+#if defined(__SSE2__)
+// data[index] and data[index + 1] as one little-endian 32-bit value.
+int32_t sample_pair(const int16_t* data, uint32_t index) {
+    int32_t pair;
+    std::memcpy(&pair, data + index, sizeof pair);
+    return pair;
+}
+#endif
+
 // Adds `frames` frames of one voice from `position`, ramping the gains. Returns the position
 // after the last frame; `gain_left/right` come back as reached.
 uint64_t mix_ramp(float* out, int32_t frames, const int16_t* data, uint64_t position,
@@ -186,6 +196,10 @@ uint64_t mix_constant(float* out, int32_t frames, const int16_t* data, uint64_t 
         const __m128 scale = _mm_set1_ps(0x1p-31f);
         const __m128 gain_left = _mm_set1_ps(target_left);
         const __m128 gain_right = _mm_set1_ps(target_right);
+        // The low words of the four positions advance on their own, wrapping as they do in 64 bits.
+        __m128i low_words = _mm_setr_epi32(static_cast<int32_t>(p0), static_cast<int32_t>(p0 + even),
+                                           static_cast<int32_t>(p0 + 2 * even), static_cast<int32_t>(p0 + 3 * even));
+        const __m128i low_stride = _mm_set1_epi32(static_cast<int32_t>(stride4));
         for (; k + 3 < paired; k += 4) {
             const uint64_t p1 = p0 + even;
             const uint64_t p2 = p1 + even;
@@ -194,15 +208,14 @@ uint64_t mix_constant(float* out, int32_t frames, const int16_t* data, uint64_t 
             const uint32_t i1 = static_cast<uint32_t>(p1 >> 32);
             const uint32_t i2 = static_cast<uint32_t>(p2 >> 32);
             const uint32_t i3 = static_cast<uint32_t>(p3 >> 32);
-            const __m128i fractions =
-                _mm_setr_epi32(static_cast<int32_t>(static_cast<uint32_t>(p0) >> 1),
-                               static_cast<int32_t>(static_cast<uint32_t>(p1) >> 1),
-                               static_cast<int32_t>(static_cast<uint32_t>(p2) >> 1),
-                               static_cast<int32_t>(static_cast<uint32_t>(p3) >> 1));
+            const __m128i fractions = _mm_srli_epi32(low_words, 1);
+            low_words = _mm_add_epi32(low_words, low_stride);
             const __m128 weight = _mm_mul_ps(_mm_cvtepi32_ps(fractions), scale);
-            const __m128 s0 = _mm_cvtepi32_ps(_mm_setr_epi32(data[i0], data[i1], data[i2], data[i3]));
-            const __m128 s1 = _mm_cvtepi32_ps(
-                _mm_setr_epi32(data[i0 + 1u], data[i1 + 1u], data[i2 + 1u], data[i3 + 1u]));
+            // Each frame's two neighbouring values in one load: the lower one in the low half.
+            const __m128i pairs = _mm_setr_epi32(sample_pair(data, i0), sample_pair(data, i1),
+                                                 sample_pair(data, i2), sample_pair(data, i3));
+            const __m128 s0 = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
+            const __m128 s1 = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
             const __m128 v = _mm_add_ps(s0, _mm_mul_ps(weight, _mm_sub_ps(s1, s0)));
             const __m128 left = _mm_mul_ps(v, gain_left);
             const __m128 right = _mm_mul_ps(v, gain_right);
