@@ -92,7 +92,7 @@ void audio_poll(uint64_t bytes_played) {
     }
 }
 
-bool play_song(Song* song) {
+bool play_song(Song* song, Refill refill) {
     if (!song) return false;
     stop_song(song);
     init_play_position(song);
@@ -128,6 +128,7 @@ bool play_song(Song* song) {
     runtime::free(old_ring);
 
     stop_requested.store(0, std::memory_order_release);
+    if (refill == Refill::caller) return true;  // the caller polls; a later stop waits for no thread
     thread_exited.store(0, std::memory_order_release);
     audio_thread_handle = std::thread(audio_thread);
     platform::raise_thread_priority(audio_thread_handle);

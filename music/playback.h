@@ -37,9 +37,14 @@ extern std::atomic<uint8_t> thread_exited;
 bool audio_open(int32_t rate);
 void audio_close();  // harmless when no device is open
 
+// Who keeps the ring filled once the device plays it: the audio thread that play_song starts
+// (the program), or the caller through audio_poll (an offline renderer that moves the device's
+// play position itself, so that no thread races it).
+enum class Refill : uint8_t { audio_thread, caller };
+
 // Mixes the first two seconds on the calling thread, starts the looping output, then the
-// audio thread. False for a null song.
-bool play_song(Song* song);
+// audio thread (unless the caller refills). False for a null song.
+bool play_song(Song* song, Refill refill = Refill::audio_thread);
 // Ends the audio thread and releases the mixing buffers; the device keeps looping the last
 // ring until audio_close. Safe to call again. False for a null song.
 bool stop_song(Song* song);

@@ -11,6 +11,7 @@
 #include "music/mixer.h"
 #include "music/song.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/wave_out.h"
 #include "shell/runtime.h"
 
 namespace {
@@ -238,6 +239,29 @@ TEST_F(Playback, PlayMixesTwoSecondsThenStartsTheDeviceAndTheThread) {
     EXPECT_EQ(runtime::heap_live_blocks(), live_before);
     EXPECT_EQ(fake::calls_matching({"wave_reset", "wave_close"}),
               (std::vector<std::string>{"wave_reset", "wave_close"}));
+}
+
+// An offline renderer refills the ring itself: no thread starts, and its own polls of the
+// device's position move the audible block and refill the ring as the thread's would.
+TEST_F(Playback, CallerRefillStartsNoThreadAndPollsLikeTheThread) {
+    const Reference reference = render_reference(103);
+    ASSERT_EQ(reference.audio.size(), 103u);
+    ASSERT_TRUE(music::audio_open(44100));
+    ASSERT_TRUE(music::play_song(song, music::Refill::caller));
+    EXPECT_EQ(fake::calls_matching({"wave_", "raise_thread_priority"}),
+              (std::vector<std::string>{"wave_open 44100", "wave_play_loop 353600"}));
+    EXPECT_EQ(music::thread_exited.load(), 1);  // play_song clears it only for a thread it starts
+
+    fake::state().position = 3 * BLOCK_BYTES + 100;
+    music::audio_poll(platform::wave_position(music::wave_out));
+    EXPECT_EQ(music::audible_index.load(), 3);
+    const int16_t* ring = music::wave_buffer;
+    for (int block : {0, 1, 2}) EXPECT_EQ(ring_block(ring, block), reference.audio[100 + block]) << block;
+    EXPECT_EQ(ring_block(ring, 3), reference.audio[3]);
+    EXPECT_EQ(music::get_order(song), reference.info[3].order);
+    EXPECT_EQ(music::get_row(song), reference.info[3].row);
+    EXPECT_TRUE(music::stop_song(song));
+    EXPECT_EQ(music::get_order(song), 0);
 }
 
 TEST_F(Playback, FreeingAPlayingSongStopsTheThreadFirst) {
