@@ -16,10 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "music/engine.h"
 #include "music/file_access.h"
 #include "music/mixer.h"
 #include "music/song.h"
+#include "tools/song_pass.h"
+#include "tools/wav_file.h"
 
 namespace {
 
@@ -30,45 +31,6 @@ constexpr double MAX_SECONDS = 3.0 * 60.0 * 60.0;
 
 void usage() {
     std::fprintf(stderr, "usage: brusk-wav [--xm FILE] [--seconds N] OUT.wav\n");
-}
-
-// The end of one pass: the first row tick that leaves the last order position. The tick
-// handler is wrapped so that the frame of that tick is known exactly.
-int64_t next_tick_frame = 0;
-int64_t pass_end_frame = -1;
-
-void pass_watching_tick(music::Song* song) {
-    const int32_t last_order = (song->song_length > 256 ? 256 : song->song_length) - 1;
-    if (pass_end_frame < 0 && song->tick == 0 && song->next_order >= 0 && song->order >= last_order)
-        pass_end_frame = next_tick_frame;
-    music::tick_update(song);
-    // The mixer takes the tick's length right after this call returns.
-    next_tick_frame += song->samples_per_tick < 1 ? 1 : song->samples_per_tick;
-}
-
-void put_u32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void put_u16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void wav_header(uint8_t* h, uint32_t frames) {
-    const uint32_t data_bytes = frames * 4;
-    std::memcpy(h, "RIFF", 4);
-    put_u32(h + 4, 36 + data_bytes);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    put_u32(h + 16, 16);
-    put_u16(h + 20, 1);  // PCM
-    put_u16(h + 22, 2);
-    put_u32(h + 24, RATE);
-    put_u32(h + 28, RATE * 4);
-    put_u16(h + 32, 4);
-    put_u16(h + 34, 16);
-    std::memcpy(h + 36, "data", 4);
-    put_u32(h + 40, data_bytes);
 }
 
 bool read_file(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
@@ -169,7 +131,7 @@ int main(int argc, char** argv) {
         music::free_song(song);
         return 1;
     }
-    song->tick_handler = pass_watching_tick;
+    tools::watch_pass(song);
 
     FILE* out = std::fopen(out_path, "wb");
     if (!out) {
@@ -180,8 +142,8 @@ int main(int argc, char** argv) {
     }
 
     const int64_t limit = static_cast<int64_t>((fixed_length ? seconds : PASS_CAP_SECONDS) * RATE + 0.5);
-    uint8_t header[44];
-    wav_header(header, 0);
+    uint8_t header[tools::WAV_HEADER_BYTES];
+    tools::wav_header(header, 0, RATE);
     bool ok = std::fwrite(header, 1, sizeof header, out) == sizeof header;
 
     const bool progress = isatty(STDERR_FILENO) != 0;
@@ -189,11 +151,13 @@ int main(int argc, char** argv) {
     int32_t blocks_since_progress = 0;
     while (ok) {
         int64_t target = limit;
-        if (!fixed_length && pass_end_frame >= 0 && pass_end_frame < target) target = pass_end_frame;
+        const int64_t pass_end = tools::pass_end_frame();
+        if (!fixed_length && pass_end >= 0 && pass_end < target) target = pass_end;
         if (written >= target) break;
         const int32_t block = music::fill_index;
         music::fill_block();
-        if (!fixed_length && pass_end_frame >= 0 && pass_end_frame < target) target = pass_end_frame;
+        const int64_t pass_end_now = tools::pass_end_frame();
+        if (!fixed_length && pass_end_now >= 0 && pass_end_now < target) target = pass_end_now;
         int64_t frames = music::block_frames;
         if (written + frames > target) frames = target - written;
         const int16_t* pcm = music::wave_buffer + static_cast<int64_t>(block) * music::block_frames * 2;
@@ -208,7 +172,7 @@ int main(int argc, char** argv) {
     if (progress) std::fprintf(stderr, "\rbrusk-wav: %.1f s rendered\n", static_cast<double>(written) / RATE);
 
     if (ok) {
-        wav_header(header, static_cast<uint32_t>(written));
+        tools::wav_header(header, static_cast<uint32_t>(written), RATE);
         ok = std::fseek(out, 0, SEEK_SET) == 0 && std::fwrite(header, 1, sizeof header, out) == sizeof header;
     }
     ok = std::fclose(out) == 0 && ok;
@@ -218,7 +182,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "brusk-wav: %s: could not write the file\n", out_path);
         return 1;
     }
-    if (!fixed_length && pass_end_frame < 0) {
+    if (!fixed_length && tools::pass_end_frame() < 0) {
         std::printf("brusk-wav: the song had not come back to its restart position after %.0f minutes; "
                     "stopped there\n",
                     PASS_CAP_SECONDS / 60.0);
