@@ -1,0 +1,451 @@
+// Runs the real brusk-capture and checks what it writes against the song as the offline mixer
+// renders it: the sound byte for byte, and the position every frame shows.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "music/file_access.h"
+#include "music/mixer.h"
+#include "music/song.h"
+#include "tests/support/paths.h"
+#include "tools/png_file.h"
+
+namespace {
+
+constexpr int W = 640;
+constexpr int H = 480;
+constexpr int BLOCK = 884;  // frames per block at 44100 Hz
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Mesa's driver leaks at unload without symbols to name it by, so a sanitizer build of a tool
+// that opens a GL context runs with leak detection off (every other check stays on).
+const std::string NO_LEAK_CHECKS = "ASAN_OPTIONS=detect_leaks=0 ";
+
+ToolRun run_tool(const std::string& tool, const std::string& arguments) {
+    const std::string out_path = test_support::scratch_path("tool_stdout.txt");
+    const std::string err_path = test_support::scratch_path("tool_stderr.txt");
+    const std::string command = NO_LEAK_CHECKS + test_support::binary_path("tools/" + tool) + " " + arguments + " >" + out_path +
+                                " 2>" + err_path + " </dev/null";
+    const int raw = std::system(command.c_str());
+    ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test_support::read_file(out_path),
+                test_support::read_file(err_path)};
+    std::remove(out_path.c_str());
+    std::remove(err_path.c_str());
+    return run;
+}
+
+// A fresh output directory for one capture, removed again with the object.
+struct ScratchDir {
+    std::string path;
+    explicit ScratchDir(const std::string& name) : path(test_support::scratch_path(name)) {
+        std::filesystem::remove_all(path);
+    }
+    ~ScratchDir() { std::filesystem::remove_all(path); }
+    std::string frame(int n) const {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%06d.png", n);
+        return path + name;
+    }
+};
+
+uint32_t le32(const std::string& s, size_t at) {
+    return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 | static_cast<uint8_t>(s[at + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
+}
+
+// The sample bytes of a 44100 Hz 16-bit stereo WAV, after checking that its header is whole.
+std::string wav_data(const std::string& path) {
+    const std::string bytes = test_support::read_file(path);
+    EXPECT_GE(bytes.size(), 44u) << path;
+    if (bytes.size() < 44) return {};
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(le32(bytes, 4), bytes.size() - 8);
+    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le32(bytes, 24), 44100u);
+    EXPECT_EQ(le32(bytes, 32), 4u | 16u << 16);  // 4 bytes a frame, 16 bits
+    EXPECT_EQ(bytes.substr(36, 4), "data");
+    EXPECT_EQ(le32(bytes, 40), bytes.size() - 44);
+    return bytes.substr(44);
+}
+
+std::vector<uint8_t> read_frame(const std::string& path) {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;
+    EXPECT_TRUE(tools::read_png_rgb(path, &w, &h, &rgb, &error)) << error;
+    EXPECT_EQ(w, W);
+    EXPECT_EQ(h, H);
+    if (rgb.size() != static_cast<size_t>(W) * H * 3) rgb.assign(static_cast<size_t>(W) * H * 3, 0);
+    return rgb;
+}
+
+// Output frame at which video frame n starts, for a rate of num / den frames per second.
+int64_t audio_frame(int64_t n, int64_t num, int64_t den) { return n * 44100 * den / num; }
+
+// What playback reports heard during each block of the song from its start: the position the
+// offline mixer reached at the block's end, with no device, ring or poll involved.
+const std::vector<music::BlockInfo>& heard_positions() {
+    static std::vector<music::BlockInfo> positions;
+    if (!positions.empty()) return positions;
+    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
+                                  music::mem_tell);
+    music::Song* song = music::load_song("");
+    if (!song || !music::mixer_start_offline(song, 44100)) return positions;
+    for (int b = 0; b < 40 * 44100 / BLOCK; ++b) {
+        const int32_t index = music::fill_index;
+        music::fill_block();
+        positions.push_back(music::block_info[index]);
+    }
+    music::mixer_stop_offline();
+    music::free_song(song);
+    return positions;
+}
+
+// The first block heard at (order, row): its start in seconds.
+double time_of(int order, int row) {
+    const auto& heard = heard_positions();
+    for (size_t b = 0; b < heard.size(); ++b)
+        if (heard[b].order == order && heard[b].row == row) return static_cast<double>(b) * BLOCK / 44100.0;
+    ADD_FAILURE() << "order " << order << " row " << row << " is not in the first 40 seconds";
+    return 0;
+}
+
+struct LogLine {
+    int frame, order, row;
+    std::string scene;
+};
+
+std::vector<LogLine> read_log(const std::string& path) {
+    std::istringstream in(test_support::read_file(path));
+    std::vector<LogLine> lines;
+    std::string text;
+    while (std::getline(in, text)) {
+        if (text.empty() || text[0] == '#') continue;
+        std::istringstream fields(text);
+        LogLine line{};
+        double time = 0;
+        fields >> line.frame >> time >> line.order >> line.row >> line.scene;
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string scene_of_order(int order) {
+    if (order <= 4) return "credits";
+    if (order <= 9 || (order >= 15 && order <= 19)) return "metaballs";
+    if (order <= 14) return "ribbons";
+    return "fountain";
+}
+
+TEST(Capture, TheSameCommandGivesTheSameBytes) {
+    ScratchDir a("capture_same_a"), b("capture_same_b");
+    for (const ScratchDir* dir : {&a, &b}) {
+        const ToolRun run = run_tool("brusk-capture", "--out " + dir->path + " --seconds 1");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");  // no progress line off a terminal
+        EXPECT_NE(run.out.find("60 frames"), std::string::npos) << run.out;
+    }
+    EXPECT_TRUE(std::filesystem::exists(a.frame(59)));
+    EXPECT_FALSE(std::filesystem::exists(a.frame(60)));
+    for (int n = 0; n < 60; ++n) {
+        const std::string first = test_support::read_file(a.frame(n));
+        ASSERT_FALSE(first.empty()) << n;
+        EXPECT_TRUE(first == test_support::read_file(b.frame(n))) << "frame " << n;
+    }
+    const std::string sound = test_support::read_file(a.path + "/audio.wav");
+    EXPECT_EQ(sound.size(), 44u + 44100u * 4);
+    EXPECT_TRUE(sound == test_support::read_file(b.path + "/audio.wav"));
+}
+
+// The virtual device plays the ring from the moment playback starts it, and the capture's clock
+// starts there too, so the WAV has no leading silence: it is the song from its first frame, cut
+// to the span of the frames saved. Spans cross the ring's end (2.0045 s), start between
+// blocks, and one rate moves the clock by several blocks per frame.
+TEST(Capture, SoundIsTheSongAsTheOfflineRendererMixesIt) {
+    struct Case {
+        const char* fps;
+        int64_t num, den;
+        double from, seconds;
+        int64_t first, end;  // frames saved: [first, end)
+    };
+    const Case cases[] = {
+        {"60", 60, 1, 0, 1, 0, 60},
+        {"60000/1001", 60000, 1001, 1.9, 0.3, 114, 132},
+        {"7", 7, 1, 0, 3, 0, 21},
+    };
+    const std::string reference_path = test_support::scratch_path("capture_reference.wav");
+    const ToolRun render = run_tool("brusk-wav", "--seconds 3.1 " + reference_path);
+    ASSERT_EQ(render.status, 0) << render.err;
+    const std::string reference = wav_data(reference_path);
+    std::remove(reference_path.c_str());
+    ASSERT_EQ(reference.size(), 136710u * 4);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fps);
+        ScratchDir dir("capture_sound");
+        std::ostringstream args;
+        args << "--out " << dir.path << " --fps " << c.fps << " --from " << c.from << " --seconds " << c.seconds;
+        const ToolRun run = run_tool("brusk-capture", args.str());
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(std::filesystem::exists(dir.frame(static_cast<int>(c.end - c.first - 1))));
+        EXPECT_FALSE(std::filesystem::exists(dir.frame(static_cast<int>(c.end - c.first))));
+        const std::string sound = wav_data(dir.path + "/audio.wav");
+        const int64_t begin = audio_frame(c.first, c.num, c.den);
+        const int64_t end = audio_frame(c.end, c.num, c.den);
+        ASSERT_EQ(sound.size(), static_cast<size_t>(end - begin) * 4);
+        EXPECT_TRUE(sound == reference.substr(static_cast<size_t>(begin) * 4, sound.size()));
+    }
+}
+
+// Rows of text space (origin at the bottom) where a credit line's glyphs sit, and a column span
+// that belongs to that line alone.
+struct CreditBox {
+    int x0, x1, y;
+    int first_row;  // the row of order 3 from which it shows
+};
+constexpr CreditBox CREDIT_BOXES[] = {
+    {10, 222, 160, 0}, {10, 90, 140, 12}, {102, 202, 140, 16}, {10, 80, 120, 48},
+    {92, 252, 120, 52}, {10, 110, 100, 56}, {122, 422, 100, 60},
+};
+
+// Pixels the additive text has lifted to near white inside the middle of a line's cell: the
+// background, the sprites and the grain only ever darken a grey-green well below that.
+int lit_pixels(const std::vector<uint8_t>& rgb, const CreditBox& box) {
+    int lit = 0;
+    for (int y = box.y + 8; y < box.y + 24; ++y)
+        for (int x = box.x0; x < box.x1; ++x) {
+            const uint8_t* p = &rgb[(static_cast<size_t>(H - 1 - y) * W + x) * 3];
+            lit += p[0] >= 240 && p[1] >= 240 && p[2] >= 240;
+        }
+    return lit;
+}
+
+// A capture that starts in order 3 shows, on every frame, exactly the credit lines the row
+// heard at that frame's time has reached, and order 4 shows them all.
+TEST(Capture, FramesInOrderThreeShowTheCreditLinesOfTheirRow) {
+    const double start = time_of(3, 4);
+    const double stop = time_of(4, 2);
+    ScratchDir dir("capture_credits");
+    std::ostringstream args;
+    args << "--out " << dir.path << " --fps 12 --from " << start << " --seconds " << stop - start;
+    const ToolRun run = run_tool("brusk-capture", args.str());
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const auto& heard = heard_positions();
+    const int64_t first = static_cast<int64_t>(std::ceil(start * 12 - 1e-9));
+    int checked = 0;
+    for (int64_t n = first;; ++n) {
+        const std::string path = dir.frame(static_cast<int>(n - first));
+        if (!std::filesystem::exists(path)) break;
+        const music::BlockInfo at = heard[static_cast<size_t>(audio_frame(n, 12, 1) / BLOCK)];
+        SCOPED_TRACE("frame " + std::to_string(n) + " order " + std::to_string(at.order) + " row " +
+                     std::to_string(at.row));
+        const std::vector<uint8_t> rgb = read_frame(path);
+        for (const CreditBox& box : CREDIT_BOXES) {
+            const bool due = at.order == 4 || (at.order == 3 && at.row >= box.first_row);
+            if (due)
+                EXPECT_GT(lit_pixels(rgb, box), 20) << "line at " << box.x0 << "," << box.y;
+            else
+                EXPECT_EQ(lit_pixels(rgb, box), 0) << "line at " << box.x0 << "," << box.y;
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 20);
+}
+
+// Every frame shows the scene of the order heard at its time: checked against the offline
+// mixer's positions across the boundary from the credits to the metaballs (later boundaries
+// work the same way and would only cost more frames drawn before them).
+TEST(Capture, EachFrameShowsTheSceneOfThePositionHeardAtItsTime) {
+    const double boundary = time_of(5, 0);
+    ScratchDir dir("capture_scenes");
+    std::ostringstream args;
+    args << "--out " << dir.path << " --fps 10 --log --from " << boundary - 0.5 << " --seconds 1";
+    const ToolRun run = run_tool("brusk-capture", args.str());
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const std::vector<LogLine> log = read_log(dir.path + "/frames.txt");
+    ASSERT_EQ(log.size(), 10u);
+    const int64_t first = static_cast<int64_t>(std::ceil((boundary - 0.5) * 10 - 1e-9));
+    int credits = 0, metaballs = 0;
+    for (const LogLine& line : log) {
+        const int64_t n = first + line.frame;
+        const music::BlockInfo at = heard_positions()[static_cast<size_t>(audio_frame(n, 10, 1) / BLOCK)];
+        EXPECT_EQ(line.order, at.order) << "frame " << n;
+        EXPECT_EQ(line.row, at.row) << "frame " << n;
+        EXPECT_EQ(line.scene, scene_of_order(at.order)) << "frame " << n;
+        credits += line.scene == "credits";
+        metaballs += line.scene == "metaballs";
+
+        // Order 4 prints every credit line; the metaballs print none.
+        const std::vector<uint8_t> rgb = read_frame(dir.frame(line.frame));
+        int lit = 0;
+        for (const CreditBox& box : CREDIT_BOXES) lit += lit_pixels(rgb, box) > 20;
+        EXPECT_EQ(lit, line.scene == "credits" ? 7 : 0) << "frame " << n;
+    }
+    EXPECT_EQ(credits, 5);
+    EXPECT_EQ(metaballs, 5);
+}
+
+TEST(Capture, BadArgumentsAreRefusedWithAReason) {
+    struct Case {
+        const char* arguments;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"", "--out DIR is required"},
+        {"--seconds 1", "--out DIR is required"},
+        {"--out", "--out needs a value"},
+        {"--out x --fps", "--fps needs a value"},
+        {"--out x --fps 0", "--fps wants"},
+        {"--out x --fps abc", "--fps wants"},
+        {"--out x --fps 60/0", "--fps wants"},
+        {"--out x --fps -5", "--fps wants"},
+        {"--out x --fps 1/2", "--fps wants"},
+        {"--out x --fps 2000", "--fps wants"},
+        {"--out x --fps 29.97", "--fps wants"},
+        {"--out x --seconds 0", "--seconds wants"},
+        {"--out x --seconds -1", "--seconds wants"},
+        {"--out x --seconds 2s", "--seconds wants"},
+        {"--out x --seconds nan", "--seconds wants"},
+        {"--out x --from -1", "--from wants"},
+        {"--out x --from soon", "--from wants"},
+        {"--out x --seconds 1 --pass", "--seconds and --pass exclude each other"},
+        {"--out x --from 10000 --seconds 900", "at most 3 hours"},
+        {"--out x --frames 10", "unknown argument \"--frames\""},
+        {"--out x extra", "unknown argument \"extra\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ToolRun run = run_tool("brusk-capture", c.arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("usage: brusk-capture"), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists("x"));
+    }
+}
+
+// Refusals that only running can find: an output directory that cannot be made, and a start
+// past the end of the pass.
+TEST(Capture, WhatCannotBeCapturedIsRefusedWithAReason) {
+    const std::string file = test_support::scratch_path("capture_not_a_dir");
+    std::ofstream(file) << "a file";
+    ScratchDir dir("capture_too_late");
+    struct Case {
+        std::string arguments;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"--out " + file + " --seconds 0.1", "cannot make the output directory"},
+        {"--out " + dir.path + " --from 200 --pass", "--from is past the end of one pass of the song"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ToolRun run = run_tool("brusk-capture", c.arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+    }
+    std::remove(file.c_str());
+}
+
+TEST(Capture, MissingFfmpegIsSaidPlainly) {
+    ScratchDir dir("capture_no_ffmpeg");
+    // The tool itself must find no ffmpeg, so the command empties its PATH.
+    const std::string command = NO_LEAK_CHECKS + "PATH=/nonexistent " + test_support::binary_path("tools/brusk-capture") + " --out " +
+                                dir.path + " --seconds 0.1 --ffmpeg " + dir.path + "/show.mp4 2>" + dir.path +
+                                ".err </dev/null >/dev/null";
+    const int raw = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+    const std::string err = test_support::read_file(dir.path + ".err");
+    std::remove((dir.path + ".err").c_str());
+    EXPECT_NE(err.find("ffmpeg was not found"), std::string::npos) << err;
+}
+
+// ffmpeg gets the frames the right way up and the sound beside them: the video's first frame,
+// decoded again, matches the PNG of the same capture, and the file has one H.264 and one AAC stream.
+TEST(Capture, FfmpegMuxesTheFramesWithTheSound) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg is not installed";
+    ScratchDir dir("capture_ffmpeg");
+    const std::string video = dir.path + "/show.mp4";
+    const ToolRun run = run_tool("brusk-capture", "--out " + dir.path + " --fps 30 --seconds 0.5 --ffmpeg " + video);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.frame(0)));
+    EXPECT_FALSE(std::filesystem::exists(dir.path + "/video.mp4"));
+    const std::string streams_path = dir.path + "/streams.txt";
+    ASSERT_EQ(std::system(("ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 " + video +
+                           " >" + streams_path)
+                              .c_str()),
+              0);
+    EXPECT_EQ(test_support::read_file(streams_path), "h264,640,480\naac\n");
+
+    // The same span as PNG frames, and the video's first frame decoded back.
+    ScratchDir pngs("capture_ffmpeg_png");
+    ASSERT_EQ(run_tool("brusk-capture", "--out " + pngs.path + " --fps 30 --seconds 0.5").status, 0);
+    const std::string decoded = dir.path + "/first.png";
+    ASSERT_EQ(std::system(("ffmpeg -v error -nostdin -i " + video + " -frames:v 1 -pix_fmt rgb24 " + decoded).c_str()), 0);
+    const std::vector<uint8_t> expected = read_frame(pngs.frame(0));
+    const std::vector<uint8_t> got = read_frame(decoded);
+    // Lossy coding: compare the mean of each band of 48 rows, which a flipped picture would not match.
+    for (int band = 0; band < H / 48; ++band) {
+        double e = 0, g = 0;
+        for (int y = band * 48; y < band * 48 + 48; ++y)
+            for (int x = 0; x < W * 3; ++x) {
+                e += expected[static_cast<size_t>(y) * W * 3 + x];
+                g += got[static_cast<size_t>(y) * W * 3 + x];
+            }
+        EXPECT_NEAR(g / (48.0 * W * 3), e / (48.0 * W * 3), 3.0) << "rows " << band * 48;
+    }
+}
+
+// Ctrl-C stops the capture after the frame it is on; the frames written and the WAV agree and
+// the WAV's header counts what is in it.
+TEST(Capture, InterruptStopsAfterTheCurrentFrameWithValidFiles) {
+    ScratchDir dir("capture_interrupt");
+    const std::string tool = test_support::binary_path("tools/brusk-capture");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        execl(tool.c_str(), tool.c_str(), "--out", dir.path.c_str(), "--seconds", "120", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait for a few frames, then interrupt as a terminal would.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!std::filesystem::exists(dir.frame(5)) && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+
+    int frames = 0;
+    while (std::filesystem::exists(dir.frame(frames))) ++frames;
+    EXPECT_GE(frames, 6);
+    EXPECT_LT(frames, 120 * 60);
+    const std::string sound = wav_data(dir.path + "/audio.wav");
+    EXPECT_EQ(sound.size(), static_cast<size_t>(audio_frame(frames, 60, 1)) * 4);
+    EXPECT_FALSE(read_frame(dir.frame(frames - 1)).empty());
+}
+
+}  // namespace
