@@ -18,10 +18,6 @@ struct PixelFormat {
     // No alpha, stencil or accumulation buffer; OpenGL 1.1 immediate mode (compatibility).
 };
 
-// The video system and the window class: everything else below needs it.
-bool init_video();
-void quit_video();
-
 // Switches the display to width x height x bits for a full-screen window; false when the
 // display cannot take that mode. restore_display_mode returns to the user's mode (harmless
 // when nothing was changed).
@@ -68,7 +64,18 @@ struct Message {
     int32_t quit_code = 0;
 };
 
-// Takes the next pending message off the queue; false when none is pending.
+// The window procedure: what the window code does with each message to its window.
+using WindowProc = int32_t (*)(Window* window, const Message& message);
+
+// The video system and the window class, whose messages go to `proc`: everything else here
+// needs it. Where the system calls the window procedure itself (Windows), it does so for every
+// message to the window, including those sent while a window call is under way.
+bool init_video(WindowProc proc);
+void quit_video();
+
+// Takes the next pending message off the queue; false when none is pending. Where the system
+// calls the window procedure itself, this delivers every other message to it on the way and
+// hands back only the quit message.
 bool next_message(Message& message);
 // Queues a quit message, delivered by a later next_message.
 void post_quit_message(int32_t code);

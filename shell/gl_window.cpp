@@ -25,7 +25,7 @@ bool fail_after_window(const char* message) {
 bool create_gl_window(const char* title, int width, int height, int bits, bool fullscreen_wanted) {
     fullscreen = fullscreen_wanted;
 
-    if (!platform::init_video()) {
+    if (!platform::init_video(window_proc)) {
         platform::show_message("Failed To Register The Window Class.", "ERROR", platform::Icon::exclamation);
         return false;
     }

@@ -1,18 +1,18 @@
 #include "show/graphics.h"
 
+#include "platform/bitmaps.h"
 #include "shell/runtime.h"
 #include "show/font.h"
 #include "show/noise.h"
 #include "show/particles.h"
-#include "show/resources.h"
 #include "show/scenes/credits.h"
 #include "show/textures.h"
 
 namespace show {
 
 void init_graphics() {
-    sprite_texture = load_bitmap_texture_linear(SPRITE_BITMAP_ID);
-    font_texture = load_bitmap_texture_nearest(FONT_BITMAP_ID);
+    sprite_texture = load_bitmap_texture_linear(platform::SPRITE_BITMAP_ID);
+    font_texture = load_bitmap_texture_nearest(platform::FONT_BITMAP_ID);
     init_star_cloud();  // the first 1200 numbers of the run's random sequence
     build_font(font_texture);
     create_noise_texture();

@@ -1,7 +1,7 @@
 #include "show/textures.h"
 
+#include "platform/bitmaps.h"
 #include "shell/runtime.h"
-#include "show/resources.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -33,14 +33,15 @@ uint32_t load_bitmap_texture(uint16_t resource_id, GLint min_filter, GLint mag_f
     // The name is taken first; when the bitmap is missing it simply stays unused.
     GLuint name = 0;
     glGenTextures(1, &name);
-    Bitmap bitmap;
-    if (!load_bitmap_resource(resource_id, &bitmap)) return 0;
+    platform::Bitmap bitmap;
+    if (!platform::load_bitmap(resource_id, &bitmap)) return 0;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);  // bitmap rows are padded to 4 bytes
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, mag_filter);
     // Rows go up bottom first, so the bitmap's bottom row lands at t = 0.
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 4, bitmap.width, bitmap.height, GL_BGR, GL_UNSIGNED_BYTE, bitmap.bits);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 4, bitmap.width, bitmap.height, GL_BGR_EXT, GL_UNSIGNED_BYTE, bitmap.bits);
+    platform::delete_bitmap(&bitmap);
     return name;
 }
 

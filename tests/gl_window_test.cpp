@@ -42,6 +42,9 @@ TEST_F(GlWindow, WindowedCreationTakesEveryStepInOrder) {
     EXPECT_FALSE(shell::fullscreen);
     EXPECT_NE(shell::device_context, nullptr);
     EXPECT_TRUE(fake::state().dialogs.empty());
+    // Where the system calls the window procedure itself, this is the only way close, click
+    // and Escape reach it.
+    EXPECT_EQ(fake::state().window_proc, &shell::window_proc);
 }
 
 TEST_F(GlWindow, FullScreenChangesTheModeAndHidesTheCursor) {

@@ -1,4 +1,4 @@
-#include "show/resources.h"
+#include "platform/dib.h"
 
 #include "tools/bitmaps.h"
 
@@ -21,10 +21,10 @@ void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
 
 TEST(Resources, ReadsAFileAndItsDibTheSameWay) {
     const std::vector<uint8_t> file = small_bmp();
-    show::Bitmap from_file, from_dib;
-    ASSERT_EQ(show::read_bmp_file(file.data(), static_cast<int32_t>(file.size()), &from_file), nullptr);
-    ASSERT_EQ(show::read_dib(file.data() + 14, static_cast<int32_t>(file.size()) - 14, &from_dib), nullptr);
-    for (const show::Bitmap& b : {from_file, from_dib}) {
+    platform::Bitmap from_file, from_dib;
+    ASSERT_EQ(platform::read_bmp_file(file.data(), static_cast<int32_t>(file.size()), &from_file), nullptr);
+    ASSERT_EQ(platform::read_dib(file.data() + 14, static_cast<int32_t>(file.size()) - 14, &from_dib), nullptr);
+    for (const platform::Bitmap& b : {from_file, from_dib}) {
         EXPECT_EQ(b.width, 3);
         EXPECT_EQ(b.height, 2);
         EXPECT_EQ(b.stride, 12);
@@ -72,8 +72,8 @@ TEST(Resources, RefusesMalformedBitmaps) {
         // Copy into an exactly sized block so any read past the end is caught.
         std::vector<uint8_t> exact(bytes);
         exact.shrink_to_fit();
-        show::Bitmap out;
-        const char* reason = show::read_bmp_file(exact.data(), static_cast<int32_t>(exact.size()), &out);
+        platform::Bitmap out;
+        const char* reason = platform::read_bmp_file(exact.data(), static_cast<int32_t>(exact.size()), &out);
         EXPECT_NE(reason, nullptr) << c.what;
         EXPECT_EQ(out.bits, nullptr) << c.what;
     }
@@ -82,21 +82,21 @@ TEST(Resources, RefusesMalformedBitmaps) {
 TEST(Resources, RefusesMalformedDibs) {
     const std::vector<uint8_t> file = small_bmp();
     std::vector<uint8_t> dib(file.begin() + 14, file.end());
-    show::Bitmap out;
-    EXPECT_NE(show::read_dib(nullptr, 0, &out), nullptr);
-    EXPECT_NE(show::read_dib(dib.data(), 39, &out), nullptr);
-    EXPECT_NE(show::read_dib(dib.data(), static_cast<int32_t>(dib.size()) - 1, &out), nullptr);
+    platform::Bitmap out;
+    EXPECT_NE(platform::read_dib(nullptr, 0, &out), nullptr);
+    EXPECT_NE(platform::read_dib(dib.data(), 39, &out), nullptr);
+    EXPECT_NE(platform::read_dib(dib.data(), static_cast<int32_t>(dib.size()) - 1, &out), nullptr);
     put32(dib, 32, 1);  // a one-entry palette pushes the pixels 4 bytes further than the data
-    EXPECT_NE(show::read_dib(dib.data(), static_cast<int32_t>(dib.size()), &out), nullptr);
+    EXPECT_NE(platform::read_dib(dib.data(), static_cast<int32_t>(dib.size()), &out), nullptr);
     put32(dib, 32, 0xFFFFFFFFu);
-    EXPECT_NE(show::read_dib(dib.data(), static_cast<int32_t>(dib.size()), &out), nullptr);
+    EXPECT_NE(platform::read_dib(dib.data(), static_cast<int32_t>(dib.size()), &out), nullptr);
     EXPECT_EQ(out.bits, nullptr);
 }
 
 TEST(Resources, FindsTheTwoBitmapsByIdAndNothingElse) {
-    show::Bitmap sprite, font;
-    ASSERT_TRUE(show::load_bitmap_resource(102, &sprite));
-    ASSERT_TRUE(show::load_bitmap_resource(105, &font));
+    platform::Bitmap sprite, font;
+    ASSERT_TRUE(platform::load_bitmap(102, &sprite));
+    ASSERT_TRUE(platform::load_bitmap(105, &font));
     EXPECT_EQ(sprite.width, 32);
     EXPECT_EQ(sprite.height, 32);
     EXPECT_EQ(sprite.stride, 96);
@@ -106,8 +106,8 @@ TEST(Resources, FindsTheTwoBitmapsByIdAndNothingElse) {
     EXPECT_EQ(sprite.bits[16 * 96 + 16 * 3], 255);  // the centre of the disc
     EXPECT_EQ(sprite.bits[0], 0);                   // a corner
     for (uint16_t id : {0, 1, 101, 103, 104, 106, 65535}) {
-        show::Bitmap none;
-        EXPECT_FALSE(show::load_bitmap_resource(id, &none)) << id;
+        platform::Bitmap none;
+        EXPECT_FALSE(platform::load_bitmap(id, &none)) << id;
         EXPECT_EQ(none.bits, nullptr) << id;
     }
 }

@@ -90,8 +90,9 @@ void show_message(const char* text, const char* caption, Icon icon) {
     fake::state().dialogs.push_back({"message", text, caption, icon});
 }
 
-bool init_video() {
+bool init_video(WindowProc proc) {
     log("init_video");
+    fake::state().window_proc = proc;
     return !fails("init_video");
 }
 

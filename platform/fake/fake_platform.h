@@ -49,6 +49,7 @@ struct State {
     std::atomic<uint64_t> position{0};  // set by the test, read by the player's thread
 
     bool cursor_visible = true;
+    WindowProc window_proc = nullptr;  // what init_video was given for the window's messages
 };
 
 State& state();

@@ -54,7 +54,8 @@ bool apply_pixel_format(const PixelFormat& request) {
 
 }  // namespace
 
-bool init_video() {
+// The driver hands SDL's events to the window procedure itself (next_message returns them all).
+bool init_video(WindowProc) {
     // Closing the window is a message to the window code, not an end of its own.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;

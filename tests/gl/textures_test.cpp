@@ -1,7 +1,7 @@
 #include "show/textures.h"
 
+#include "platform/bitmaps.h"
 #include "platform/offscreen_gl.h"
-#include "show/resources.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -69,8 +69,8 @@ TEST_F(Textures, BitmapTexturesCarryTheBitmapsWithFullMipmapChains) {
         EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), c.min_filter);
         EXPECT_EQ(parameter(GL_TEXTURE_MAG_FILTER), c.mag_filter);
 
-        show::Bitmap bitmap;
-        ASSERT_TRUE(show::load_bitmap_resource(c.id, &bitmap));
+        platform::Bitmap bitmap;
+        ASSERT_TRUE(platform::load_bitmap(c.id, &bitmap));
         for (int level = 0; level < c.levels; ++level) {
             const int side = level_width(level);
             std::vector<uint8_t> texels(static_cast<size_t>(side) * side * 4);

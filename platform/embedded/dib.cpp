@@ -1,8 +1,6 @@
-#include "show/resources.h"
+#include "platform/dib.h"
 
-#include "data/embedded.h"
-
-namespace show {
+namespace platform {
 
 namespace {
 
@@ -39,18 +37,6 @@ const char* read_pixels_at(const uint8_t* dib, int32_t size, int64_t pixel_offse
     return nullptr;
 }
 
-struct BitmapResource {
-    uint16_t id;
-    const unsigned char* bytes;
-    const int32_t* size;
-};
-
-// The resources are stored as BMP files; their DIB follows the file header.
-const BitmapResource bitmap_resources[] = {
-    {SPRITE_BITMAP_ID, data::sprite_bitmap, &data::sprite_bitmap_size},
-    {FONT_BITMAP_ID, data::font_bitmap, &data::font_bitmap_size},
-};
-
 }  // namespace
 
 const char* read_dib(const uint8_t* dib, int32_t size, Bitmap* out) { return read_pixels_at(dib, size, -1, out); }
@@ -66,10 +52,4 @@ const char* read_bmp_file(const uint8_t* file, int32_t size, Bitmap* out) {
     return read_pixels_at(file + FILE_HEADER_BYTES, size - FILE_HEADER_BYTES, pixel_offset - FILE_HEADER_BYTES, out);
 }
 
-bool load_bitmap_resource(uint16_t id, Bitmap* out) {
-    for (const BitmapResource& resource : bitmap_resources)
-        if (resource.id == id) return read_bmp_file(resource.bytes, *resource.size, out) == nullptr;
-    return false;
-}
-
-}  // namespace show
+}  // namespace platform
