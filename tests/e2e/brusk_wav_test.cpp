@@ -24,7 +24,7 @@ struct ToolRun {
 };
 
 ToolRun run_brusk_wav(const std::string& arguments) {
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = test_support::scratch_path("");  // a prefix no other test process uses
     const std::string err_path = dir + "brusk_wav_stderr.txt";
     const std::string out_path = dir + "brusk_wav_stdout.txt";
     const std::string command = test_support::binary_path("tools/brusk-wav") + " " + arguments + " >" + out_path +
@@ -105,7 +105,7 @@ xm::Module one_note_module(int note_row) {
 }
 
 TEST(BruskWav, OneNotePlaysInTuneAndOnTime) {
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = test_support::scratch_path("");  // a prefix no other test process uses
     const std::string xm_path = dir + "one_note.xm";
     const std::string wav_path = dir + "one_note.wav";
     write_bytes(xm_path, xm::write_xm(one_note_module(4)));
@@ -139,7 +139,7 @@ TEST(BruskWav, OneNotePlaysInTuneAndOnTime) {
 }
 
 TEST(BruskWav, SecondsGiveExactlyThatManyFrames) {
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = test_support::scratch_path("");  // a prefix no other test process uses
     const std::string xm_path = dir + "one_note_seconds.xm";
     const std::string wav_path = dir + "one_note_seconds.wav";
     write_bytes(xm_path, xm::write_xm(one_note_module(0)));
@@ -149,7 +149,7 @@ TEST(BruskWav, SecondsGiveExactlyThatManyFrames) {
 }
 
 TEST(BruskWav, BadFilesGetOneLineAndAFailure) {
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = test_support::scratch_path("");  // a prefix no other test process uses
     struct Case { std::string name; std::vector<uint8_t> bytes; };
     std::vector<uint8_t> truncated = xm::write_xm(one_note_module(0));
     truncated.resize(200);
