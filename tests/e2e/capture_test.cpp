@@ -241,21 +241,22 @@ int lit_pixels(const std::vector<uint8_t>& rgb, const CreditBox& box) {
 // A capture that starts in order 3 shows, on every frame, exactly the credit lines the row
 // heard at that frame's time has reached, and order 4 shows them all.
 TEST(Capture, FramesInOrderThreeShowTheCreditLinesOfTheirRow) {
-    const double start = time_of(3, 4);
+    // Starts on a frame, at a time the command line spells exactly.
+    const int64_t first = static_cast<int64_t>(std::ceil(time_of(3, 4) * 8));
+    const double start = static_cast<double>(first) / 8;
     const double stop = time_of(4, 2);
     ScratchDir dir("capture_credits");
     std::ostringstream args;
-    args << "--out " << dir.path << " --fps 12 --from " << start << " --seconds " << stop - start;
+    args << "--out " << dir.path << " --fps 8 --from " << start << " --seconds " << stop - start;
     const ToolRun run = run_tool("brusk-capture", args.str());
     ASSERT_EQ(run.status, 0) << run.err;
 
     const auto& heard = heard_positions();
-    const int64_t first = static_cast<int64_t>(std::ceil(start * 12 - 1e-9));
     int checked = 0;
     for (int64_t n = first;; ++n) {
         const std::string path = dir.frame(static_cast<int>(n - first));
         if (!std::filesystem::exists(path)) break;
-        const music::BlockInfo at = heard[static_cast<size_t>(audio_frame(n, 12, 1) / BLOCK)];
+        const music::BlockInfo at = heard[static_cast<size_t>(audio_frame(n, 8, 1) / BLOCK)];
         SCOPED_TRACE("frame " + std::to_string(n) + " order " + std::to_string(at.order) + " row " +
                      std::to_string(at.row));
         const std::vector<uint8_t> rgb = read_frame(path);
@@ -275,20 +276,20 @@ TEST(Capture, FramesInOrderThreeShowTheCreditLinesOfTheirRow) {
 // mixer's positions across the boundary from the credits to the metaballs (later boundaries
 // work the same way and would only cost more frames drawn before them).
 TEST(Capture, EachFrameShowsTheSceneOfThePositionHeardAtItsTime) {
-    const double boundary = time_of(5, 0);
+    // Five frames a second for a second around the boundary, from a frame's exact time.
+    const int64_t first = std::llround((time_of(5, 0) - 0.5) * 5);
     ScratchDir dir("capture_scenes");
     std::ostringstream args;
-    args << "--out " << dir.path << " --fps 10 --log --from " << boundary - 0.5 << " --seconds 1";
+    args << "--out " << dir.path << " --fps 5 --log --from " << static_cast<double>(first) / 5 << " --seconds 1";
     const ToolRun run = run_tool("brusk-capture", args.str());
     ASSERT_EQ(run.status, 0) << run.err;
 
     const std::vector<LogLine> log = read_log(dir.path + "/frames.txt");
-    ASSERT_EQ(log.size(), 10u);
-    const int64_t first = static_cast<int64_t>(std::ceil((boundary - 0.5) * 10 - 1e-9));
+    ASSERT_EQ(log.size(), 5u);
     int credits = 0, metaballs = 0;
     for (const LogLine& line : log) {
         const int64_t n = first + line.frame;
-        const music::BlockInfo at = heard_positions()[static_cast<size_t>(audio_frame(n, 10, 1) / BLOCK)];
+        const music::BlockInfo at = heard_positions()[static_cast<size_t>(audio_frame(n, 5, 1) / BLOCK)];
         EXPECT_EQ(line.order, at.order) << "frame " << n;
         EXPECT_EQ(line.row, at.row) << "frame " << n;
         EXPECT_EQ(line.scene, scene_of_order(at.order)) << "frame " << n;
@@ -301,8 +302,9 @@ TEST(Capture, EachFrameShowsTheSceneOfThePositionHeardAtItsTime) {
         for (const CreditBox& box : CREDIT_BOXES) lit += lit_pixels(rgb, box) > 20;
         EXPECT_EQ(lit, line.scene == "credits" ? 7 : 0) << "frame " << n;
     }
-    EXPECT_EQ(credits, 5);
-    EXPECT_EQ(metaballs, 5);
+    EXPECT_EQ(credits + metaballs, 5);
+    EXPECT_GE(credits, 2);
+    EXPECT_GE(metaballs, 2);
 }
 
 TEST(Capture, BadArgumentsAreRefusedWithAReason) {
