@@ -11,8 +11,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "music/file_access.h"
@@ -36,7 +41,7 @@ volatile std::sig_atomic_t capture_stop_requested = 0;
 namespace {
 
 constexpr int64_t PASS_CAP_FRAMES = int64_t{20} * 60 * CAPTURE_RATE;  // a song that never ends stops here
-constexpr int PNG_COMPRESSION = 1;  // frames come by the thousand: speed over the last few per cent of size
+constexpr size_t PNG_QUEUE = 2;  // frames waiting for the encoder before drawing waits for it
 
 // The back buffer as 8-bit RGB, top row first (GL reads from the bottom up).
 void read_frame(std::vector<uint8_t>& rgb) {
@@ -96,6 +101,61 @@ std::string rate_text(FrameRate rate) {
     return std::to_string(rate.num) + "/" + std::to_string(rate.den);
 }
 
+// Encoding a PNG takes about as long as drawing a frame, so a thread of its own writes each
+// frame while the next is drawn. Every file is whole once finish returns.
+struct PngWriter {
+    std::thread worker;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::pair<std::string, std::vector<uint8_t>>> waiting;
+    bool closing = false;
+    std::string failure;  // the first file that could not be written
+
+    void start() { worker = std::thread([this] { run(); }); }
+
+    void run() {
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            changed.wait(held, [this] { return closing || !waiting.empty(); });
+            if (waiting.empty()) return;
+            std::pair<std::string, std::vector<uint8_t>> frame = std::move(waiting.front());
+            held.unlock();
+            std::string error;
+            const bool written = write_png_rgb(frame.first, CAPTURE_WIDTH, CAPTURE_HEIGHT, frame.second.data(),
+                                               &error, true);
+            held.lock();
+            waiting.pop_front();
+            if (!written && failure.empty()) failure = error;
+            changed.notify_all();
+        }
+    }
+
+    bool put(std::string path, std::vector<uint8_t>&& rgb, std::string* error) {
+        std::unique_lock<std::mutex> held(lock);
+        changed.wait(held, [this] { return waiting.size() < PNG_QUEUE || !failure.empty(); });
+        if (!failure.empty()) {
+            *error = failure;
+            return false;
+        }
+        waiting.emplace_back(std::move(path), std::move(rgb));
+        changed.notify_all();
+        return true;
+    }
+
+    bool finish(std::string* error) {
+        if (!worker.joinable()) return true;
+        {
+            std::lock_guard<std::mutex> held(lock);
+            closing = true;
+        }
+        changed.notify_all();
+        worker.join();
+        if (failure.empty()) return true;
+        *error = failure;
+        return false;
+    }
+};
+
 // Where the frames go: numbered PNG files, or raw RGB into ffmpeg's standard input.
 struct FrameSink {
     std::string dir;
@@ -103,10 +163,14 @@ struct FrameSink {
     std::string video_path;  // ffmpeg's video-only file, muxed with the sound at the end
     pid_t encoder = -1;
     int pipe_fd = -1;
+    PngWriter png;
 
     bool start(const CaptureSettings& settings, std::string* error) {
         dir = settings.out_dir;
-        if (settings.ffmpeg_output.empty()) return true;
+        if (settings.ffmpeg_output.empty()) {
+            png.start();
+            return true;
+        }
         to_ffmpeg = true;
         video_path = dir + "/video.mp4";
         int fds[2];
@@ -130,11 +194,11 @@ struct FrameSink {
         return true;
     }
 
-    bool put(int64_t index, const std::vector<uint8_t>& rgb, std::string* error) {
+    bool put(int64_t index, std::vector<uint8_t>&& rgb, std::string* error) {
         if (!to_ffmpeg) {
             char name[32];
             std::snprintf(name, sizeof name, "/frame_%06" PRId64 ".png", index);
-            return write_png_rgb(dir + name, CAPTURE_WIDTH, CAPTURE_HEIGHT, rgb.data(), error, PNG_COMPRESSION);
+            return png.put(dir + name, std::move(rgb), error);
         }
         size_t done = 0;
         while (done < rgb.size()) {
@@ -151,7 +215,7 @@ struct FrameSink {
 
     // Ends the video stream and muxes it with the sound into `output`.
     bool finish(const std::string& wav_path, const std::string& output, bool all_well, std::string* error) {
-        if (!to_ffmpeg) return true;
+        if (!to_ffmpeg) return png.finish(error);
         if (pipe_fd >= 0) close(pipe_fd);
         pipe_fd = -1;
         const bool encoded = encoder > 0 && wait_ok(encoder);
@@ -365,7 +429,7 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
                            music::get_row(song), show::last_frame.scene};
         if (saved) {
             read_frame(rgb);
-            ok = sink.put(n - settings.first_frame, rgb, error);
+            ok = sink.put(n - settings.first_frame, std::move(rgb), error);
             if (log)
                 std::fprintf(log, "%" PRId64 " %.6f %d %d %s\n", n - settings.first_frame, report.time, report.order,
                              report.row, scene_name(report.scene));

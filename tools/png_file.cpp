@@ -7,7 +7,7 @@
 namespace tools {
 
 bool write_png_rgb(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error,
-                   int compression_level) {
+                   bool fast) {
     auto fail = [&](const char* why) {
         if (error) *error = path + ": " + why;
         return false;
@@ -27,7 +27,10 @@ bool write_png_rgb(const std::string& path, int width, int height, const uint8_t
         return fail("cannot write the image");
     }
     png_init_io(png, file);
-    if (compression_level >= 0 && compression_level <= 9) png_set_compression_level(png, compression_level);
+    if (fast) {
+        png_set_compression_level(png, 1);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    }
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
