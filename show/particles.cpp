@@ -36,12 +36,12 @@ bool indices_in_pool() {
     return particle_count >= 0 && particle_count <= PARTICLE_CAPACITY && first_live >= 0;
 }
 
+}  // namespace
+
 void draw_particle(const Particle& p) {
     glColor4ub(p.color[0], p.color[1], p.color[2], p.color[3]);
     draw_billboard(0.8f, p.position[0], p.position[1], p.position[2]);
 }
-
-}  // namespace
 
 void emit_particle(Particle* pool, float x, float y, float z, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     runtime::rand();  // one number is drawn and discarded before the velocity

@@ -32,6 +32,9 @@ void update_and_draw_particles(Particle* pool);
 // The same pass with the drawing left to `draw`, which receives each particle still visible.
 void update_particles(Particle* pool, void (*draw)(const Particle&));
 
+// Draws one particle as the pass above does: a billboard of half-size 0.8 in its colour.
+void draw_particle(const Particle& p);
+
 // A textured square of half-width `size` centred on (x, y, z), facing the viewer of the current
 // model-view matrix, in the current colour and texture.
 void draw_billboard(float size, float x, float y, float z);

@@ -23,6 +23,13 @@ FountainEmitters fountain_emitters(float t) {
     };
 }
 
+void run_fountain_particles(float t, void (*draw)(const Particle&)) {
+    const FountainEmitters e = fountain_emitters(t);
+    emit_particle(particle_pool, e.first[0], e.first[1], e.first[2], 255, 255, 255, 255);
+    emit_particle(particle_pool, e.second[0], e.second[1], e.second[2], 255, 255, 255, 255);
+    update_particles(particle_pool, draw);
+}
+
 void draw_fountain_scene() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -47,9 +54,7 @@ void draw_fountain_scene() {
     glDepthMask(GL_FALSE);
     glColor4ub(255, 255, 255, 255);
 
-    emit_particle(particle_pool, e.first[0], e.first[1], e.first[2], 255, 255, 255, 255);
-    emit_particle(particle_pool, e.second[0], e.second[1], e.second[2], 255, 255, 255, 255);
-    update_and_draw_particles(particle_pool);
+    run_fountain_particles(frame_time, draw_particle);
 
     fill_noise();
     draw_noise_band(1.0f);
