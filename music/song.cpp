@@ -377,6 +377,7 @@ bool parse_xm(Song* song, ModuleStream* stream) {
 }
 
 Song* load_song(const void* name) {
+    error_text[0] = '\0';  // a refusal always names its own reason
     Song* song = static_cast<Song*>(runtime::calloc(1, sizeof(Song)));
     if (!song) {
         fail_with("out of memory");
