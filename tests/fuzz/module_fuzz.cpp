@@ -21,7 +21,7 @@ constexpr int32_t RATE = 4000;
 constexpr int64_t RENDER_FRAMES = RATE * 3;  // three seconds of song
 // The fastest tempo ticks every few frames; the tick cap keeps such a file from costing more
 // than a slow one.
-constexpr int32_t TICK_CAP = 2000;
+constexpr int32_t TICK_CAP = 500;
 constexpr size_t MAX_INPUT = 1 << 20;
 
 int32_t ticks = 0;
