@@ -17,14 +17,23 @@
 
 namespace {
 
-// Resident pages of this process (0 where /proc cannot tell).
+// AddressSanitizer keeps freed blocks in quarantine and maps shadow pages as it goes, so there
+// the resident size says nothing about ours; the count of live heap blocks still does.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long PAGE_SLACK = 1 << 20;
+#else
+constexpr long PAGE_SLACK = 8;
+#endif
+
+// Resident pages of this process's own memory (0 where /proc cannot tell). Pages of code and
+// other mapped files are left out: a path first taken late in the run pages in more of them.
 long resident_pages() {
-    long size = 0, resident = 0;
+    long size = 0, resident = 0, shared = 0;
     FILE* f = std::fopen("/proc/self/statm", "r");
     if (!f) return 0;
-    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
+    if (std::fscanf(f, "%ld %ld %ld", &size, &resident, &shared) != 3) resident = shared = 0;
     std::fclose(f);
-    return resident;
+    return resident - shared;
 }
 
 struct FountainCheck {
@@ -58,7 +67,7 @@ TEST(Soak, FountainRunsFarPastThePoolCapacityWithoutLosingOrGrowing) {
     const int32_t blocks = runtime::heap_live_blocks();
     int64_t steady = -1;
     int32_t unsteady_frames = 0, out_of_pool_frames = 0, compactions = 0;
-    long pages_at_touched = 0;
+    long pages_at_touched = 0, pages_at_end = 0;
     for (int32_t frame = 0; frame < FRAMES; ++frame) {
         const int32_t count_before = show::particle_count;
         fountain_check.drawn = 0;
@@ -71,6 +80,7 @@ TEST(Soak, FountainRunsFarPastThePoolCapacityWithoutLosingOrGrowing) {
         if (frame == WARM_UP) steady = fountain_check.drawn;
         if (frame > WARM_UP && fountain_check.drawn != steady) ++unsteady_frames;
         if (frame == POOL_TOUCHED) pages_at_touched = resident_pages();
+        if (frame == FRAMES - 1) pages_at_end = resident_pages();
     }
     EXPECT_GT(steady, 100);
     EXPECT_EQ(unsteady_frames, 0);
@@ -78,7 +88,7 @@ TEST(Soak, FountainRunsFarPastThePoolCapacityWithoutLosingOrGrowing) {
     EXPECT_EQ(fountain_check.outside, 0);
     EXPECT_GE(compactions, 2);  // 400000 particles through a 128000-record pool
     EXPECT_EQ(runtime::heap_live_blocks(), blocks);
-    EXPECT_LE(resident_pages() - pages_at_touched, 64);  // no growth beyond a few pages of noise
+    EXPECT_LE(pages_at_end - pages_at_touched, PAGE_SLACK);
 
     runtime::heap_free(show::particle_pool);
     show::particle_pool = saved_pool;
@@ -154,7 +164,7 @@ TEST(Soak, TenPassesOfTheSongReachTheSameRowsWithFlatMemory) {
     // The first pass touches the buffers for the first time; from the second on nothing grows.
     for (size_t i = 1; i < blocks_at_pass.size(); ++i) {
         EXPECT_EQ(blocks_at_pass[i], blocks_at_pass[0]);
-        EXPECT_LE(pages_at_pass[i] - pages_at_pass[1], 8);
+        EXPECT_LE(pages_at_pass[i] - pages_at_pass[1], PAGE_SLACK);
     }
 }
 
