@@ -20,6 +20,7 @@
 #include "music/file_access.h"
 #include "music/mixer.h"
 #include "music/song.h"
+#include "tools/song_pass.h"
 
 extern char** environ;
 
@@ -39,13 +40,6 @@ double wall_seconds() {
     return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
-// The pass ends on the first row tick that leaves the last order position.
-bool pass_ended = false;
-void watching_tick(music::Song* song) {
-    if (song->tick == 0 && song->next_order >= 0 && song->order >= song->song_length - 1) pass_ended = true;
-    music::tick_update(song);
-}
-
 int32_t active_voices() {
     int32_t active = 0;
     for (int v = 0; v < music::MIXED_VOICES; ++v) active += music::voices[v].sample != nullptr;
@@ -54,13 +48,15 @@ int32_t active_voices() {
 
 // Blocks in one pass of the song, found with an untimed render.
 int32_t pass_blocks(music::Song* song) {
-    pass_ended = false;
-    song->tick_handler = watching_tick;
     music::mixer_start_offline(song, RATE);
+    tools::watch_pass(song);
     int32_t blocks = 0;
-    while (!pass_ended && blocks < 20 * 60 * RATE / music::block_frames) {
+    int64_t frames = 0;
+    while ((tools::pass_end_frame() < 0 || frames < tools::pass_end_frame()) &&
+           blocks < 20 * 60 * RATE / music::block_frames) {
         music::fill_block();
         ++blocks;
+        frames += music::block_frames;
     }
     music::mixer_stop_offline();
     song->tick_handler = music::tick_update;
