@@ -12,7 +12,8 @@ bool offscreen_gl_open(int width, int height);
 // Destroys the context and its surface; harmless when none is open.
 void offscreen_gl_close();
 
-// Presents the back buffer (swap); reading pixels before the swap reads the back buffer.
+// Presents the back buffer (swap) once the frame is finished; reading pixels before the swap
+// reads the back buffer.
 void offscreen_gl_swap();
 
 const char* offscreen_gl_error();

@@ -1,5 +1,7 @@
 #include "platform/offscreen_gl.h"
 
+#include "platform/sdl/present.h"
+
 #include <SDL2/SDL.h>
 #include <cstdlib>
 #include <string>
@@ -54,7 +56,7 @@ void offscreen_gl_close() {
 }
 
 void offscreen_gl_swap() {
-    if (offscreen_window) SDL_GL_SwapWindow(offscreen_window);
+    present_gl_frame(offscreen_window);
 }
 
 const char* offscreen_gl_error() { return offscreen_reason.c_str(); }

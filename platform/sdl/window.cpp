@@ -1,7 +1,8 @@
 #include "platform/window.h"
 
+#include "platform/sdl/present.h"
+
 #include <SDL2/SDL.h>
-#include <cstring>
 
 namespace platform {
 
@@ -21,13 +22,6 @@ bool mode_requested = false;
 SDL_DisplayMode requested_mode{};
 bool quit_pending = false;
 int32_t quit_code = 0;
-
-// Drivers that draw into memory have no display whose mode could change: their surface is
-// the whole screen, so a full-screen window there is simply the requested size.
-bool display_is_virtual() {
-    const char* driver = SDL_GetCurrentVideoDriver();
-    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
-}
 
 // Everything the GL context is made from. On X11 the window's visual is chosen when the
 // window is created, so the request is applied then as well as when the format is set.
@@ -64,6 +58,8 @@ bool init_video(WindowProc) {
 void quit_video() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 
 bool change_display_mode(int width, int height, int bits) {
+    // A memory surface has no mode to change: it is the whole screen, so a full-screen window
+    // there is simply the requested size.
     if (display_is_virtual()) {
         mode_requested = false;
         return true;
@@ -166,7 +162,7 @@ void focus_window(Window* window) {
 void show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
 void swap_buffers(DeviceContext* dc) {
-    if (dc) SDL_GL_SwapWindow(dc->sdl);
+    if (dc) present_gl_frame(dc->sdl);
 }
 
 bool next_message(Message& message) {
