@@ -12,9 +12,9 @@ extern uint32_t font_texture;    // from bitmap 105, for the bitmap font
 // GL_TEXTURE_2D stays enabled. 0 when the zeroed pixels cannot be allocated.
 uint32_t create_blank_texture(int32_t size);
 
-// Mipmapped RGBA textures from a bitmap of the program (platform/bitmaps.h) (alpha 255, the bitmap's bottom row at
-// t = 0); 0 when there is no such bitmap. Linear: trilinear minification, linear
-// magnification. Nearest: nearest both ways.
+// Mipmapped RGBA textures from one of the program's bitmaps (platform/bitmaps.h): alpha 255,
+// the bitmap's bottom row at t = 0; 0 when there is no such bitmap. Linear: trilinear
+// minification, linear magnification. Nearest: nearest both ways.
 uint32_t load_bitmap_texture_linear(uint16_t resource_id);
 uint32_t load_bitmap_texture_nearest(uint16_t resource_id);
 
