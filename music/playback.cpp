@@ -23,6 +23,7 @@ std::atomic<uint8_t> thread_exited{1};  // a stop before any thread ran waits fo
 namespace {
 
 std::thread audio_thread_handle;
+const char* audio_reason = "";
 void* mix_allocation = nullptr;  // mix_buffer is its first 16-byte-aligned address
 
 void release_mix_buffer() {
@@ -56,14 +57,25 @@ void audio_thread() {
 
 bool audio_open(int32_t rate) {
     if (!file_callbacks.open || !file_callbacks.close || !file_callbacks.read || !file_callbacks.seek ||
-        !file_callbacks.tell)
+        !file_callbacks.tell) {
+        audio_reason = "the file callbacks are not installed";
         return false;
+    }
     audio_close();
     // Block and ramp sizes come from the rate; a rate they cannot be made from is refused.
-    if (!mixer_configure(rate)) return false;
+    if (!mixer_configure(rate)) {
+        audio_reason = "the mixer cannot run at that rate";
+        return false;
+    }
     wave_out = platform::wave_open(rate);
-    return wave_out != nullptr;
+    if (!wave_out) {
+        audio_reason = platform::wave_error();
+        return false;
+    }
+    return true;
 }
+
+const char* audio_error() { return audio_reason; }
 
 void audio_close() {
     if (!wave_out) return;

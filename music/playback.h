@@ -33,8 +33,10 @@ extern std::atomic<uint8_t> stop_requested;
 extern std::atomic<uint8_t> busy;
 extern std::atomic<uint8_t> thread_exited;
 
-// Fails (nothing opened) when the file callbacks are not all installed or no device opens.
+// Fails (nothing opened) when the file callbacks are not all installed or no device opens;
+// audio_error() then says why.
 bool audio_open(int32_t rate);
+const char* audio_error();
 void audio_close();  // harmless when no device is open
 
 // Who keeps the ring filled once the device plays it: the audio thread that play_song starts

@@ -1,5 +1,7 @@
 #include "shell/driver.h"
 
+#include <cstdio>
+
 #include "music/file_access.h"
 #include "music/playback.h"
 #include "music/song.h"
@@ -87,7 +89,9 @@ int run_demo() {
 
         music::play_song(show::loaded_song);
     } else {
-        quit_requested = true;  // no sound device: close again without a word
+        // No sound device: close again at once, saying why where a terminal can show it.
+        std::fprintf(stderr, "brusk: no sound device: %s\n", music::audio_error());
+        quit_requested = true;
     }
 
     if (!quit_requested) main_loop();

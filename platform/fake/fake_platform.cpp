@@ -217,6 +217,8 @@ WaveOut* wave_open(int32_t rate) {
     return &fake::the_device;
 }
 
+const char* wave_error() { return "the fake device was told to fail"; }
+
 void wave_play_loop(WaveOut*, const void* ring, uint32_t bytes) {
     log("wave_play_loop " + std::to_string(bytes));
     fake::state().ring = ring;

@@ -2,6 +2,9 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdio>
+#include <string>
+
 namespace platform {
 namespace {
 
@@ -12,6 +15,15 @@ Uint32 icon_flag(Icon icon) {
     case Icon::question: break;  // SDL has no question mark; the information icon comes closest
     }
     return SDL_MESSAGEBOX_INFORMATION;
+}
+
+// A box that cannot be shown is said on stderr, in one line, so a terminal user learns of it.
+void say_not_shown(const char* text, const char* caption) {
+    std::string line = text ? text : "";
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::fprintf(stderr, "brusk: could not show \"%s\" [%s]: %s\n", line.c_str(), caption ? caption : "",
+                 SDL_GetError());
 }
 
 constexpr int NO_BUTTON = 0;
@@ -33,7 +45,10 @@ Answer ask_yes_no(const char* text, const char* caption, Icon icon) {
     box.numbuttons = 2;
     box.buttons = buttons;
     int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0) return Answer::not_shown;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+        say_not_shown(text, caption);
+        return Answer::not_shown;
+    }
     if (pressed == YES_BUTTON) return Answer::yes;
     if (pressed == NO_BUTTON) return Answer::no;
     return Answer::not_shown;  // closed without a button: no answer was given
@@ -50,7 +65,7 @@ void show_message(const char* text, const char* caption, Icon icon) {
     box.numbuttons = 1;
     box.buttons = buttons;
     int pressed = -1;
-    SDL_ShowMessageBox(&box, &pressed);
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) say_not_shown(text, caption);
 }
 
 }  // namespace platform

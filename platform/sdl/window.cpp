@@ -4,6 +4,9 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdio>
+#include <string>
+
 namespace platform {
 
 struct Window {
@@ -46,6 +49,29 @@ bool apply_pixel_format(const PixelFormat& request) {
     return ok;
 }
 
+// SDL falls back to a driver that draws into memory when it finds no display. That shows nothing,
+// so it is taken only when SDL_VIDEODRIVER names it; otherwise there is no display, and we say so.
+bool display_was_chosen() {
+    if (!display_is_virtual()) return true;
+    const char* current = SDL_GetCurrentVideoDriver();
+    const char* named = SDL_getenv("SDL_VIDEODRIVER");
+    if (named && current) {
+        const std::string list = std::string(",") + named + ",";
+        if (list.find(std::string(",") + current + ",") != std::string::npos) return true;
+    }
+    const char* x_display = SDL_getenv("DISPLAY");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    std::string why;
+    if ((!x_display || !*x_display) && (!wayland || !*wayland))
+        why = "DISPLAY is not set";
+    else
+        why = std::string("cannot open display \"") + (x_display && *x_display ? x_display : wayland) + "\"";
+    std::fprintf(stderr, "brusk: no display: %s (SDL fell back to its \"%s\" driver, which shows nothing)\n",
+                 why.c_str(), current ? current : "?");
+    SDL_SetError("no display: %s", why.c_str());
+    return false;
+}
+
 }  // namespace
 
 // The driver hands SDL's events to the window procedure itself (next_message returns them all).
@@ -84,6 +110,7 @@ void restore_display_mode() {
 }
 
 Window* create_window(const char* title, int width, int height, bool fullscreen) {
+    if (!display_was_chosen()) return nullptr;
     apply_pixel_format(PixelFormat{});
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (fullscreen) {

@@ -15,6 +15,8 @@ WaveOut* wave_open(int32_t rate) {
     return new WaveOut;
 }
 
+const char* wave_error() { return "the rate must be above 0"; }
+
 void wave_play_loop(WaveOut* device, const void* ring, uint32_t bytes) {
     if (!device || !ring || bytes < 4) return;
     device->ring = static_cast<const uint8_t*>(ring);

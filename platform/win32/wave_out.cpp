@@ -15,6 +15,8 @@ struct WaveOut {
 
 namespace {
 
+char wave_reason[MAXERRORLENGTH + 32] = "";
+
 void forget_ring(WaveOut* device) {
     if (device->header.dwFlags & WHDR_PREPARED)
         waveOutUnprepareHeader(device->handle, &device->header, sizeof(WAVEHDR));
@@ -35,11 +37,18 @@ WaveOut* wave_open(int32_t rate) {
     format.wBitsPerSample = 16;
     format.cbSize = 0;
     HWAVEOUT handle = nullptr;
-    if (waveOutOpen(&handle, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) return nullptr;
+    const MMRESULT result = waveOutOpen(&handle, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL);
+    if (result != MMSYSERR_NOERROR) {
+        if (waveOutGetErrorTextA(result, wave_reason, sizeof wave_reason) != MMSYSERR_NOERROR)
+            wsprintfA(wave_reason, "waveOutOpen failed with code %u", static_cast<unsigned>(result));
+        return nullptr;
+    }
     auto* device = new WaveOut;
     device->handle = handle;
     return device;
 }
+
+const char* wave_error() { return wave_reason; }
 
 void wave_play_loop(WaveOut* device, const void* ring, uint32_t bytes) {
     if (!device || !ring || bytes < 4) return;

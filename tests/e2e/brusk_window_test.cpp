@@ -36,14 +36,22 @@ std::string run_capture(const std::string& command) {
     return out;
 }
 
-pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment, int stdout_fd = -1) {
+// `environment` holds NAME=VALUE to set and plain NAME to unset; stderr goes to `stderr_path`.
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment, int stdout_fd = -1,
+            const std::string& stderr_path = "/dev/null") {
     const pid_t pid = fork();
     if (pid != 0) return pid;
-    for (const std::string& assignment : environment) putenv(const_cast<char*>(assignment.c_str()));
+    for (const std::string& assignment : environment) {
+        if (assignment.find('=') == std::string::npos)
+            unsetenv(assignment.c_str());
+        else
+            putenv(const_cast<char*>(assignment.c_str()));
+    }
     int null_fd = open("/dev/null", O_RDWR);
     dup2(null_fd, 0);
     if (stdout_fd < 0) dup2(null_fd, 1);
-    dup2(null_fd, 2);
+    const int err_fd = open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err_fd >= 0 ? err_fd : null_fd, 2);
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
@@ -109,8 +117,11 @@ protected:
 
     void start_demo(const std::string& audio_driver) {
         demo = spawn({test_support::binary_path("shell/brusk")},
-                     {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=" + audio_driver, "ASAN_OPTIONS=detect_leaks=0"});
+                     {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=" + audio_driver, "ASAN_OPTIONS=detect_leaks=0"},
+                     -1, stderr_path);
     }
+
+    std::string stderr_path = test_support::scratch_path("brusk_stderr.txt");
 
     std::string xdotool(const std::string& arguments) {
         return run_capture("DISPLAY=" + display + " xdotool " + arguments + " 2>/dev/null");
@@ -240,13 +251,55 @@ TEST_F(BruskOnX, LeftClickEndsIt) {
     demo = -1;
 }
 
-TEST_F(BruskOnX, WithoutASoundDeviceItEndsAtOnceWithoutAMessage) {
+TEST_F(BruskOnX, WithoutASoundDeviceItEndsAtOnceSayingWhyOnStderr) {
     start_demo("no-such-audio-driver");
     answer_no();
     double took = 0;
     EXPECT_EQ(wait_exit(demo, 10, &took), 0);
     RecordProperty("seconds_to_exit_without_sound", std::to_string(took));
     demo = -1;  // a message box would have held it until someone closed the box
+    // One line, with SDL's own reason after the colon.
+    const std::string err = test_support::read_file(stderr_path);
+    const std::string said = "brusk: no sound device: ";
+    ASSERT_EQ(err.rfind(said, 0), 0u) << err;
+    EXPECT_GT(err.size(), said.size() + 1) << "no reason given: " << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+}
+
+// Logged in without a display: SDL would fall back to drawing into memory by itself, showing
+// nothing and playing on until Ctrl+C. Every dialog that cannot show and the missing display are
+// said on stderr, and the program ends as for a window that cannot be made.
+TEST(BruskWithoutADisplay, SaysSoAndEndsAtOnce) {
+    const std::string err_path = test_support::scratch_path("brusk_no_display_stderr.txt");
+    const pid_t demo = spawn({test_support::binary_path("shell/brusk")},
+                             {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "SDL_AUDIODRIVER=dummy",
+                              "ASAN_OPTIONS=detect_leaks=0"},
+                             -1, err_path);
+    const int status = wait_exit(demo, 30);
+    if (status < 0) {
+        kill(demo, SIGKILL);
+        waitpid(demo, nullptr, 0);
+    }
+    EXPECT_EQ(status, 0) << "it ran on with nothing to show (or crashed)";
+    const std::string err = test_support::read_file(err_path);
+    // Our lines only: the libraries SDL probes for a display may add their own.
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < err.size();) {
+        const size_t end = err.find('\n', at);
+        const std::string line = err.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (line.rfind("brusk", 0) == 0) lines.push_back(line);
+        at = end == std::string::npos ? err.size() : end + 1;
+    }
+    const std::vector<std::string> starts = {
+        "brusk: could not show \"Start in fullscreen ? (RECOMMANDED)\" [-*- Gfx Mode Selection -*-]: ",
+        "brusk: no display: DISPLAY is not set",
+        "brusk: could not show \"Window Creation Error.\" [ERROR]: ",
+    };
+    ASSERT_EQ(lines.size(), starts.size()) << err;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        EXPECT_EQ(lines[i].rfind(starts[i], 0), 0u) << lines[i];
+        EXPECT_GT(lines[i].size(), starts[i].size()) << "no reason: " << lines[i];
+    }
 }
 
 }  // namespace
