@@ -1,20 +1,26 @@
 #include "platform/wave_out.h"
 
 #include <SDL2/SDL.h>
-#include <atomic>
+
 #include <cstring>
+#include <string>
+
+#include "platform/played_position.h"
 
 namespace platform {
 
+// Changed only with the device locked (SDL holds that lock around every callback), so the
+// callback and the readers of the position never see half a change.
 struct WaveOut {
     SDL_AudioDeviceID id = 0;
-    // Changed only with the device locked, so the callback never sees half a change.
     const unsigned char* ring = nullptr;
     uint32_t ring_bytes = 0;
-    std::atomic<uint64_t> position{0};
+    PlayedPosition played;
 };
 
 namespace {
+
+std::string wave_reason;
 
 // Runs on SDL's audio thread: hands out the ring from where the last call stopped.
 void SDLCALL feed(void* user, Uint8* stream, int length) {
@@ -23,8 +29,7 @@ void SDLCALL feed(void* user, Uint8* stream, int length) {
         std::memset(stream, 0, static_cast<size_t>(length));
         return;
     }
-    uint64_t position = device->position.load(std::memory_order_relaxed);
-    uint32_t offset = static_cast<uint32_t>(position % device->ring_bytes);
+    uint32_t offset = static_cast<uint32_t>(device->played.handed % device->ring_bytes);
     uint32_t done = 0;
     const uint32_t wanted = static_cast<uint32_t>(length);
     while (done < wanted) {
@@ -35,44 +40,67 @@ void SDLCALL feed(void* user, Uint8* stream, int length) {
         offset += run;
         if (offset == device->ring_bytes) offset = 0;
     }
-    device->position.store(position + wanted, std::memory_order_release);
+    played_handed(device->played, device->played.handed + wanted,
+                  static_cast<int64_t>(SDL_GetPerformanceCounter()));
+}
+
+// What the sound system holds beyond SDL's own buffer. SDL sets its servers and ALSA up to keep
+// about one more callback's worth; the disk and dummy drivers take each buffer as it is made.
+uint64_t driver_latency(uint64_t buffer_bytes) {
+    const char* driver = SDL_GetCurrentAudioDriver();
+    if (driver && (std::strcmp(driver, "disk") == 0 || std::strcmp(driver, "dummy") == 0)) return 0;
+    return buffer_bytes;
 }
 
 }  // namespace
 
 WaveOut* wave_open(int32_t rate) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        wave_reason = SDL_GetError();
+        return nullptr;
+    }
     auto* device = new WaveOut;
     SDL_AudioSpec want{};
     want.freq = rate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 512;  // small callbacks keep the reported position moving smoothly
+    want.samples = 512;  // small callbacks keep the heard position close behind the hand-outs
     want.callback = feed;
     want.userdata = device;
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts to whatever the hardware takes, so the ring's format holds.
     device->id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device->id == 0) {
+        wave_reason = SDL_GetError();
         delete device;
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return nullptr;
     }
+    device->played.buffer = have.size;
+    device->played.latency = driver_latency(have.size);
+    device->played.bytes_per_second = static_cast<uint64_t>(rate) * 4;
+    device->played.frequency = static_cast<int64_t>(SDL_GetPerformanceFrequency());
     SDL_PauseAudioDevice(device->id, 0);
     return device;
 }
+
+const char* wave_error() { return wave_reason.c_str(); }
 
 void wave_play_loop(WaveOut* device, const void* ring, uint32_t bytes) {
     if (!device || !ring || bytes < 4) return;
     SDL_LockAudioDevice(device->id);
     device->ring = static_cast<const unsigned char*>(ring);
     device->ring_bytes = bytes & ~3u;
-    device->position.store(0, std::memory_order_relaxed);
+    played_restart(device->played);
     SDL_UnlockAudioDevice(device->id);
 }
 
 uint64_t wave_position(WaveOut* device) {
-    return device ? device->position.load(std::memory_order_acquire) : 0;
+    if (!device) return 0;
+    SDL_LockAudioDevice(device->id);
+    const uint64_t position = played_at(device->played, static_cast<int64_t>(SDL_GetPerformanceCounter()));
+    SDL_UnlockAudioDevice(device->id);
+    return position;
 }
 
 void wave_reset(WaveOut* device) {
@@ -80,7 +108,7 @@ void wave_reset(WaveOut* device) {
     SDL_LockAudioDevice(device->id);
     device->ring = nullptr;
     device->ring_bytes = 0;
-    device->position.store(0, std::memory_order_relaxed);
+    played_restart(device->played);
     SDL_UnlockAudioDevice(device->id);
 }
 
