@@ -5,10 +5,16 @@
 //
 // Without --seconds it renders one pass of the song: from its start until playback leaves the
 // last order position (for the restart position), capped at 20 minutes.
+//
+// Stopped by Ctrl+C or SIGTERM, or by a write that fails (a full disk), it leaves a WAV whose
+// header counts exactly the frames it holds, says what happened and exits non-zero.
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,42 +34,123 @@ constexpr int32_t RATE = 44100;
 constexpr double PASS_CAP_SECONDS = 20.0 * 60.0;
 // A WAV file counts its bytes in 32 bits; three hours of 16-bit stereo stays well inside.
 constexpr double MAX_SECONDS = 3.0 * 60.0 * 60.0;
+constexpr size_t MAX_MODULE_BYTES = 0x7FFFFFF0u;
+constexpr char XM_ID[] = "Extended Module: ";
+
+volatile std::sig_atomic_t stop_signal = 0;
+
+void on_stop_signal(int signal) { stop_signal = signal; }
 
 void usage() {
     std::fprintf(stderr, "usage: brusk-wav [--xm FILE] [--seconds N] OUT.wav\n");
 }
 
-bool read_file(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) {
+// Reads a whole module, refusing what is no XM from its first bytes, before the rest is read
+// (a device such as /dev/zero would otherwise be read for gigabytes first).
+bool read_module(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(fd);
+        error = "is a directory";
+        return false;
+    }
     uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+    bool checked = false;
+    for (;;) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR && !stop_signal) continue;
+            error = stop_signal ? "interrupted" : std::strerror(errno);
+            close(fd);
+            return false;
+        }
+        if (n == 0) break;
         bytes.insert(bytes.end(), chunk, chunk + n);
-        if (bytes.size() > 0x7FFFFFF0u) {
-            std::fclose(f);
+        if (!checked && bytes.size() >= sizeof XM_ID - 1) {
+            if (std::memcmp(bytes.data(), XM_ID, sizeof XM_ID - 1) != 0) {
+                close(fd);
+                error = "not an XM module";
+                return false;
+            }
+            checked = true;
+        }
+        if (bytes.size() > MAX_MODULE_BYTES) {
+            close(fd);
             error = "file too large";
             return false;
         }
     }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        error = "read error";
-        return false;
-    }
-    return true;
+    close(fd);
+    return true;  // a file shorter than the identification goes to the loader, which names it
 }
 
 bool parse_seconds(const char* text, double& seconds) {
     char* end = nullptr;
     errno = 0;
     seconds = std::strtod(text, &end);
-    return errno == 0 && end != text && *end == '\0' && seconds > 0.0 && seconds <= MAX_SECONDS;
+    // At least one frame: a shorter span would be an empty file that looks like a success.
+    return errno == 0 && end != text && *end == '\0' && seconds * RATE >= 0.5 && seconds <= MAX_SECONDS;
 }
+
+// The output file, written through its descriptor so that what has landed on disk is known
+// exactly: when a write fails, the header is made to count just the whole frames that did.
+struct WavOut {
+    int fd = -1;
+    uint64_t data_bytes = 0;  // bytes of samples on disk
+    std::vector<uint8_t> pending;
+    int error = 0;  // errno of the first failure
+
+    bool write_all(const uint8_t* data, size_t length, bool count) {
+        while (length > 0) {
+            const ssize_t n = write(fd, data, length);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                error = errno;
+                return false;
+            }
+            if (count) data_bytes += static_cast<uint64_t>(n);
+            data += n;
+            length -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+    bool flush() {
+        const bool ok = write_all(pending.data(), pending.size(), true);
+        pending.clear();
+        return ok;
+    }
+    bool add(const void* data, size_t length) {
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        pending.insert(pending.end(), bytes, bytes + length);
+        return pending.size() < (size_t{1} << 16) || flush();
+    }
+    // Puts the header right for the whole frames on disk and drops a torn last frame.
+    bool finish() {
+        const uint64_t frames = data_bytes / 4;
+        bool ok = true;
+        if (frames * 4 != data_bytes) {
+            ok = ftruncate(fd, static_cast<off_t>(tools::WAV_HEADER_BYTES + frames * 4)) == 0;
+            if (!ok && !error) error = errno;
+        }
+        uint8_t header[tools::WAV_HEADER_BYTES];
+        tools::wav_header(header, static_cast<uint32_t>(frames), RATE);
+        if (pwrite(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) {
+            if (!error) error = errno ? errno : EIO;
+            ok = false;
+        }
+        if (close(fd) != 0) {
+            if (!error) error = errno;
+            ok = false;
+        }
+        fd = -1;
+        return ok;
+    }
+};
 
 }  // namespace
 
@@ -78,7 +165,8 @@ int main(int argc, char** argv) {
             xm_path = argv[++i];
         } else if (arg == "--seconds" && i + 1 < argc) {
             if (!parse_seconds(argv[++i], seconds)) {
-                std::fprintf(stderr, "brusk-wav: --seconds wants a number above 0 and at most %.0f\n", MAX_SECONDS);
+                std::fprintf(stderr, "brusk-wav: --seconds wants a number of at least one frame (1/%d s) and at most %.0f\n",
+                             RATE, MAX_SECONDS);
                 return 2;
             }
             fixed_length = true;
@@ -101,13 +189,18 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    struct sigaction stop {};
+    stop.sa_handler = on_stop_signal;
+    sigemptyset(&stop.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &stop, nullptr);
+
     // The loader reads through the memory callbacks: point them at the file's bytes, followed
     // by their length, or leave them on the built-in song.
     std::vector<uint8_t> image;
     const char* name = xm_path ? xm_path : "the built-in song";
     if (xm_path) {
         std::string error;
-        if (!read_file(xm_path, image, error)) {
+        if (!read_module(xm_path, image, error)) {
             std::fprintf(stderr, "brusk-wav: %s: %s\n", xm_path, error.c_str());
             return 1;
         }
@@ -133,8 +226,9 @@ int main(int argc, char** argv) {
     }
     tools::watch_pass(song);
 
-    FILE* out = std::fopen(out_path, "wb");
-    if (!out) {
+    WavOut out;
+    out.fd = open(out_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out.fd < 0) {
         std::fprintf(stderr, "brusk-wav: %s: %s\n", out_path, std::strerror(errno));
         music::mixer_stop_offline();
         music::free_song(song);
@@ -144,12 +238,12 @@ int main(int argc, char** argv) {
     const int64_t limit = static_cast<int64_t>((fixed_length ? seconds : PASS_CAP_SECONDS) * RATE + 0.5);
     uint8_t header[tools::WAV_HEADER_BYTES];
     tools::wav_header(header, 0, RATE);
-    bool ok = std::fwrite(header, 1, sizeof header, out) == sizeof header;
+    bool ok = out.write_all(header, sizeof header, false);
 
     const bool progress = isatty(STDERR_FILENO) != 0;
     int64_t written = 0;
     int32_t blocks_since_progress = 0;
-    while (ok) {
+    while (ok && !stop_signal) {
         int64_t target = limit;
         const int64_t pass_end = tools::pass_end_frame();
         if (!fixed_length && pass_end >= 0 && pass_end < target) target = pass_end;
@@ -162,25 +256,28 @@ int main(int argc, char** argv) {
         if (written + frames > target) frames = target - written;
         const int16_t* pcm = music::wave_buffer + static_cast<int64_t>(block) * music::block_frames * 2;
         // WAV samples are little-endian; so is every machine this builds for.
-        ok = std::fwrite(pcm, 4, static_cast<size_t>(frames), out) == static_cast<size_t>(frames);
+        ok = out.add(pcm, static_cast<size_t>(frames) * 4);
         written += frames;
         if (progress && ++blocks_since_progress == 250) {
             blocks_since_progress = 0;
             std::fprintf(stderr, "\rbrusk-wav: %.1f s rendered", static_cast<double>(written) / RATE);
         }
     }
-    if (progress) std::fprintf(stderr, "\rbrusk-wav: %.1f s rendered\n", static_cast<double>(written) / RATE);
-
-    if (ok) {
-        tools::wav_header(header, static_cast<uint32_t>(written), RATE);
-        ok = std::fseek(out, 0, SEEK_SET) == 0 && std::fwrite(header, 1, sizeof header, out) == sizeof header;
-    }
-    ok = std::fclose(out) == 0 && ok;
+    ok = ok && out.flush();
+    ok = out.finish() && ok;
+    const double kept = static_cast<double>(out.data_bytes / 4) / RATE;
+    if (progress) std::fprintf(stderr, "\rbrusk-wav: %.1f s rendered\n", kept);
     music::mixer_stop_offline();
     music::free_song(song);
     if (!ok) {
-        std::fprintf(stderr, "brusk-wav: %s: could not write the file\n", out_path);
+        std::fprintf(stderr, "brusk-wav: %s: %s (the file holds the first %.2f s)\n", out_path,
+                     std::strerror(out.error ? out.error : EIO), kept);
         return 1;
+    }
+    if (stop_signal) {
+        std::fprintf(stderr, "brusk-wav: stopped by %s; %s holds the first %.2f s\n",
+                     stop_signal == SIGINT ? "SIGINT" : stop_signal == SIGTERM ? "SIGTERM" : "SIGHUP", out_path, kept);
+        return 128 + stop_signal;
     }
     if (!fixed_length && tools::pass_end_frame() < 0) {
         std::printf("brusk-wav: the song had not come back to its restart position after %.0f minutes; "

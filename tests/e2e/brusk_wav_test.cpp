@@ -9,7 +9,11 @@
 #include <fstream>
 #include <numbers>
 #include <string>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "tests/support/paths.h"
@@ -167,12 +171,99 @@ TEST(BruskWav, BadFilesGetOneLineAndAFailure) {
         ASSERT_FALSE(run.err.empty());
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;  // exactly one line
     }
-    const ToolRun missing = run_brusk_wav("--xm " + dir + "no_such_file.xm " + dir + "bad.wav");
-    EXPECT_NE(missing.status, 0);
-    EXPECT_NE(missing.err.find("no_such_file.xm: "), std::string::npos) << missing.err;
-    const ToolRun usage = run_brusk_wav("--seconds -1 " + dir + "bad.wav");
-    EXPECT_NE(usage.status, 0);
-    EXPECT_FALSE(usage.err.empty());
+    // Paths that are no module file at all; /dev/zero is refused from its first bytes, not after
+    // reading gigabytes of it.
+    struct Path { std::string path, reason; };
+    const std::vector<Path> paths = {
+        {dir + "no_such_file.xm", "No such file or directory"},
+        {test_support::binary_path("tests"), "is a directory"},
+        {"/dev/zero", "not an XM module"},
+    };
+    for (const Path& p : paths) {
+        const ToolRun run = run_brusk_wav("--xm " + p.path + " " + dir + "bad.wav");
+        EXPECT_EQ(run.status, 1) << p.path;
+        EXPECT_EQ(run.err, "brusk-wav: " + p.path + ": " + p.reason + "\n");
+    }
+    // Lengths that are no length: nothing is rendered, and no empty file looks like a success.
+    for (const char* seconds : {"-1", "0", "0.00001", "nan", "1e9", "2x"}) {
+        const ToolRun usage = run_brusk_wav(std::string("--seconds ") + seconds + " " + dir + "bad.wav");
+        EXPECT_EQ(usage.status, 2) << seconds;
+        EXPECT_NE(usage.err.find("--seconds wants"), std::string::npos) << seconds << ": " << usage.err;
+    }
+    EXPECT_EQ(run_brusk_wav("--seconds 0.0000114 " + dir + "one_frame.wav").status, 0) << "half a frame rounds to one";
+    EXPECT_EQ(read_wav(dir + "one_frame.wav").left.size(), 1u);
+}
+
+// A disk that fills up (here a file-size limit, which fails the write the same way) leaves a WAV
+// whose header counts exactly the frames it holds, and those are the render's first frames.
+TEST(BruskWav, AFailedWriteLeavesAValidFileAndSaysWhy) {
+    const std::string dir = test_support::scratch_path("");
+    const std::string xm_path = dir + "full_disk.xm";
+    write_bytes(xm_path, xm::write_xm(one_note_module(0)));
+    ASSERT_EQ(run_brusk_wav("--xm " + xm_path + " --seconds 2 " + dir + "whole.wav").status, 0);
+    const Wav whole = read_wav(dir + "whole.wav");
+    // 100 blocks (of 512 or 1024 bytes, as the shell counts them): a size that is no whole
+    // number of frames after the header.
+    const std::string limited = "/bin/sh -c \"trap '' XFSZ; ulimit -f 100; exec " +
+                                test_support::binary_path("tools/brusk-wav") + " --xm " + xm_path +
+                                " --seconds 2 " + dir + "cut.wav\"";
+    const std::string err_path = dir + "cut_stderr.txt";
+    const int raw = std::system((limited + " >/dev/null 2>" + err_path + " </dev/null").c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    const std::string err = test_support::read_file(err_path);
+    EXPECT_EQ(err.rfind("brusk-wav: " + dir + "cut.wav: File too large (the file holds the first 0.", 0), 0u) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    const Wav cut = read_wav(dir + "cut.wav");  // checks that the header agrees with the size
+    EXPECT_TRUE(cut.left.size() == (51200u - 44u) / 4u || cut.left.size() == (102400u - 44u) / 4u) << cut.left.size();
+    for (size_t i = 0; i < cut.left.size(); ++i) {
+        ASSERT_EQ(cut.left[i], whole.left[i]) << "frame " << i;
+        ASSERT_EQ(cut.right[i], whole.right[i]) << "frame " << i;
+    }
+}
+
+// Ctrl+C, SIGTERM and a closed terminal stop a render between blocks: the file is valid, holds
+// the render's first frames, and the run ends non-zero, saying so.
+TEST(BruskWav, ASignalStopsItWithAValidFile) {
+    const std::string dir = test_support::scratch_path("");
+    ASSERT_EQ(run_brusk_wav("--seconds 1 " + dir + "first_second.wav").status, 0);
+    const Wav first = read_wav(dir + "first_second.wav");
+    struct Case { int signal; const char* name; };
+    for (const Case c : {Case{SIGINT, "SIGINT"}, Case{SIGTERM, "SIGTERM"}, Case{SIGHUP, "SIGHUP"}}) {
+        const std::string wav_path = dir + "stopped_" + c.name + ".wav";
+        const std::string err_path = dir + "stopped_" + c.name + ".txt";
+        std::remove(wav_path.c_str());
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int null_fd = open("/dev/null", O_RDWR);
+            dup2(null_fd, 0);
+            dup2(null_fd, 1);
+            dup2(err, 2);
+            const std::string tool = test_support::binary_path("tools/brusk-wav");
+            execl(tool.c_str(), tool.c_str(), "--seconds", "10800", wav_path.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Three hours take far longer than this to render: wait until a second is on disk.
+        struct stat info {};
+        for (int i = 0; i < 6000 && (stat(wav_path.c_str(), &info) != 0 || info.st_size < 44 + 44100 * 4); ++i)
+            usleep(10000);
+        ASSERT_GE(info.st_size, 44 + 44100 * 4) << c.name << ": nothing was rendered";
+        kill(pid, c.signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << c.name << " killed it instead of stopping it";
+        EXPECT_EQ(WEXITSTATUS(status), 128 + c.signal);
+        const std::string err = test_support::read_file(err_path);
+        EXPECT_EQ(err.rfind(std::string("brusk-wav: stopped by ") + c.name + "; " + wav_path + " holds the first ", 0), 0u)
+            << err;
+        const Wav stopped = read_wav(wav_path);
+        ASSERT_GE(stopped.left.size(), first.left.size());
+        for (size_t i = 0; i < first.left.size(); ++i) {
+            ASSERT_EQ(stopped.left[i], first.left[i]) << c.name << " frame " << i;
+            ASSERT_EQ(stopped.right[i], first.right[i]) << c.name << " frame " << i;
+        }
+    }
 }
 
 }  // namespace
