@@ -8,3 +8,6 @@ target_link_libraries(brusk_capture PUBLIC brusk_show brusk_render_support brusk
   brusk_data brusk_platform_virtual_wave brusk_platform_sdl_video OpenGL::GL)
 add_executable(brusk-capture ${CMAKE_CURRENT_LIST_DIR}/brusk_capture.cpp)
 target_link_libraries(brusk-capture PRIVATE brusk_capture)
+if(BRUSK_SANITIZE)
+  target_sources(brusk-capture PRIVATE ${PROJECT_SOURCE_DIR}/platform/sdl/no_leak_checks.c)
+endif()
