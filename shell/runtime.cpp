@@ -69,8 +69,6 @@ double power(double x, double y) {
 }
 
 double sin_double(double radians) { return std::sin(radians); }
-float sin_float(float radians) { return std::sin(radians); }
-float cos_float(float radians) { return std::cos(radians); }
 
 int32_t abs_int(int32_t x) {
     // Wraps like the machine instruction for INT32_MIN instead of overflowing.

@@ -31,8 +31,6 @@ int32_t rand();
 int32_t float_to_int(double x);
 double power(double x, double y);  // 2^(y * log2 x); 0 when x is 0, whatever y
 double sin_double(double radians);
-float sin_float(float radians);
-float cos_float(float radians);
 int32_t abs_int(int32_t x);
 
 // --- Byte strings.
