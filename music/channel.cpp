@@ -21,9 +21,13 @@ constexpr int32_t VIBRATO_QUARTER[17] = {0,   25,  50,  74,  98,  121, 142, 162,
 // effect at full envelope. Envelope values beyond 64 from a damaged file stop here.
 constexpr int32_t MAX_VOICE_VOLUME = 510;
 
-int32_t clamp(int32_t value, int32_t low, int32_t high) {
-    return value < low ? low : (value > high ? high : value);
+int32_t clamp(int64_t value, int32_t low, int32_t high) {
+    return value < low ? low : (value > high ? high : static_cast<int32_t>(value));
 }
+
+// An envelope whose points run backwards in x never meets its next point: its tick counts on
+// and wraps round, as a 32-bit counter does, instead of overflowing.
+int32_t next_tick(int32_t tick) { return static_cast<int32_t>(static_cast<uint32_t>(tick) + 1u); }
 
 }  // namespace
 
@@ -108,12 +112,10 @@ void apply_volume_column(ChannelState* channel, uint8_t v) {
             channel->update_flags |= UPDATE_PANNING;
             break;
         case 0xD:
-            channel->panning -= x;
-            channel->update_flags |= UPDATE_PANNING;
+            slide_panning(channel, -x);
             break;
         case 0xE:
-            channel->panning += x;
-            channel->update_flags |= UPDATE_PANNING;
+            slide_panning(channel, x);
             break;
         case 0xF:
             if (x != 0) channel->porta_speed = static_cast<uint8_t>(16 * x);
@@ -125,6 +127,13 @@ void apply_volume_column(ChannelState* channel, uint8_t v) {
     }
 }
 
+void slide_panning(ChannelState* channel, int32_t delta) {
+    // Not clamped to 0..255, only kept from running out of 32 bits on an endless slide.
+    const int64_t panning = static_cast<int64_t>(channel->panning) + delta;
+    channel->panning = clamp(panning, INT32_MIN, INT32_MAX);
+    channel->update_flags |= UPDATE_PANNING;
+}
+
 void envelope_step(ChannelState* channel, EnvelopeState* env, const EnvelopePoint* points, uint8_t count,
                    uint8_t flags, uint8_t sustain, uint8_t loop_start, uint8_t loop_end, uint8_t bit) {
     // An instrument holds 12 points whatever its count says.
@@ -132,12 +141,12 @@ void envelope_step(ChannelState* channel, EnvelopeState* env, const EnvelopePoin
     int32_t i = env->point;
     if (i < 0 || i >= n) {
         env->value = env->value_fixed >> 16;
-        env->tick += 1;
+        env->tick = next_tick(env->tick);
     } else if (env->tick != points[i].x) {
         env->value_fixed = static_cast<int32_t>(static_cast<uint32_t>(env->value_fixed) +
                                                 static_cast<uint32_t>(env->slope));
         env->value = env->value_fixed >> 16;
-        env->tick += 1;
+        env->tick = next_tick(env->tick);
     } else {
         // The loop test comes first: a loop ending on the last point never finishes.
         if ((flags & 4) && i == loop_end && loop_start < n) {
@@ -158,7 +167,7 @@ void envelope_step(ChannelState* channel, EnvelopeState* env, const EnvelopePoin
             env->value_fixed = static_cast<int32_t>(static_cast<uint32_t>(y0) << 16);
             env->point += 1;
             env->value = y0;
-            env->tick += 1;
+            env->tick = next_tick(env->tick);
         }
     }
     channel->update_flags |= bit;
@@ -234,9 +243,12 @@ void update_voice(ChannelState* channel, const Sample* sample, const Song* song)
     }
 
     if (flags & UPDATE_PANNING) {
-        const int32_t p = channel->panning;
-        const int32_t distance = p > 128 ? p - 128 : 128 - p;
-        const int32_t pan = clamp(p + ((128 - distance) / 32) * (channel->panning_env.value - 32), 0, 255);
+        // Wide: a slid panning far outside 0..255 times a damaged envelope value would overflow
+        // 32 bits; the clamp then gives what the narrow sum gives wherever that one fits.
+        const int64_t p = channel->panning;
+        const int64_t distance = p > 128 ? p - 128 : 128 - p;
+        const int32_t pan =
+            clamp(p + ((128 - distance) / 32) * (static_cast<int64_t>(channel->panning_env.value) - 32), 0, 255);
         v->panning = pan;
         v->level_left = pan * v->volume / 255;
         v->level_right = (255 - pan) * v->volume / 255;

@@ -64,6 +64,8 @@ int32_t amiga_period(int32_t played_note, int8_t finetune);
 
 void reset_for_instrument(ChannelState* channel, const Sample* sample);
 void apply_volume_column(ChannelState* channel, uint8_t volume_column);
+// Volume-column panning slide by delta: not clamped to 0..255, saturating at the 32-bit range.
+void slide_panning(ChannelState* channel, int32_t delta);
 void envelope_step(ChannelState* channel, EnvelopeState* env, const EnvelopePoint* points,
                    uint8_t count, uint8_t flags, uint8_t sustain, uint8_t loop_start,
                    uint8_t loop_end, uint8_t bit);

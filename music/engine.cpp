@@ -184,12 +184,10 @@ void volume_column_later(ChannelState& channel, uint8_t v) {
             channel.update_flags |= UPDATE_VOLUME;
             break;
         case 0xD:
-            channel.panning -= x;
-            channel.update_flags |= UPDATE_PANNING;
+            slide_panning(&channel, -x);
             break;
         case 0xE:
-            channel.panning += x;
-            channel.update_flags |= UPDATE_PANNING;
+            slide_panning(&channel, x);
             break;
         case 0xF:
             portamento_step(&channel);

@@ -1,5 +1,6 @@
 #include "music/mixer.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -124,8 +125,10 @@ void fill_block() {
         done += n;
         pending -= n;
     }
-    block_info[fill_index].order = static_cast<uint8_t>(song->order);
-    block_info[fill_index].row = static_cast<uint8_t>(song->row);
+    // The show reads these bytes on its own thread, maybe while this block is refilled.
+    BlockInfo& info = block_info[fill_index];
+    std::atomic_ref<uint8_t>(info.order).store(static_cast<uint8_t>(song->order), std::memory_order_relaxed);
+    std::atomic_ref<uint8_t>(info.row).store(static_cast<uint8_t>(song->row), std::memory_order_relaxed);
     song->samples_to_tick = pending;
     convert_block(wave_buffer + static_cast<int64_t>(fill_index) * block_frames * 2, block, block_frames);
     fill_index += 1;

@@ -93,6 +93,10 @@ int32_t play_block_at(uint64_t bytes_played) {
 }
 
 void audio_poll(uint64_t bytes_played) {
+    // fill_block does nothing without a song and its buffers (before play, after a stop):
+    // fill_index would never reach the play block.
+    if (!current_song || !mix_buffer || !wave_buffer || !block_info) return;
+    if (fill_index < 0 || fill_index >= block_count) return;
     const int32_t play_block = play_block_at(bytes_played);
     while (fill_index != play_block) {
         busy.store(1, std::memory_order_release);
@@ -164,14 +168,18 @@ bool stop_song(Song* song) {
     return true;
 }
 
+// The audio thread may be refilling the audible block's record as it is read: each byte is
+// read whole, as the old or the new value.
 int32_t get_order(Song* song) {
     if (!song || !block_info) return 0;
-    return block_info[audible_index.load(std::memory_order_acquire)].order;
+    return std::atomic_ref<uint8_t>(block_info[audible_index.load(std::memory_order_acquire)].order)
+        .load(std::memory_order_relaxed);
 }
 
 int32_t get_row(Song* song) {
     if (!song || !block_info) return 0;
-    return block_info[audible_index.load(std::memory_order_acquire)].row;
+    return std::atomic_ref<uint8_t>(block_info[audible_index.load(std::memory_order_acquire)].row)
+        .load(std::memory_order_relaxed);
 }
 
 }  // namespace music

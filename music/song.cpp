@@ -147,7 +147,8 @@ bool read_instrument_header(Reader& in, Instrument& ins, int64_t start, int64_t 
     return true;
 }
 
-bool read_sample_header(Reader& in, Instrument& ins, int32_t index, int32_t slot, int64_t& data_bytes) {
+bool read_sample_header(Reader& in, Instrument& ins, int32_t index, int32_t slot, int64_t& data_bytes,
+                        uint32_t& stored_bytes) {
     uint8_t h[SAMPLE_HEADER_BYTES];
     if (!in.read(h, sizeof h)) return false;
     Sample* s = static_cast<Sample*>(runtime::calloc(1, sizeof(Sample)));
@@ -157,6 +158,7 @@ bool read_sample_header(Reader& in, Instrument& ins, int32_t index, int32_t slot
     }
     ins.samples[slot] = s;
     s->length = le32(h);
+    stored_bytes = s->length;
     s->loop_start = le32(h + 4);
     s->loop_length = le32(h + 8);
     s->volume = h[12];
@@ -188,8 +190,9 @@ bool read_sample_header(Reader& in, Instrument& ins, int32_t index, int32_t slot
         s->loop_type = LOOP_NONE;
     }
     // The sample data follow the headers; all of this instrument's data must fit in the file
-    // before its buffer is allocated.
-    data_bytes += static_cast<int64_t>(s->length) * (s->bits / 8);
+    // before its buffer is allocated. A 16-bit sample of an odd byte length still occupies
+    // every one of its bytes: the next sample starts after the last.
+    data_bytes += stored_bytes;
     if (data_bytes > in.remaining()) {
         fail_with("sample %d of instrument %d is longer than the file", slot, index + 1);
         return false;
@@ -204,7 +207,7 @@ bool read_sample_header(Reader& in, Instrument& ins, int32_t index, int32_t slot
     return true;
 }
 
-bool read_sample_data(Reader& in, Sample* s) {
+bool read_sample_values(Reader& in, Sample* s) {
     if (s->length == 0) return true;
     auto* bytes = reinterpret_cast<uint8_t*>(s->data);
     const uint32_t n = s->length;
@@ -223,6 +226,14 @@ bool read_sample_data(Reader& in, Sample* s) {
     const uint32_t end = s->loop_start + s->loop_length;
     if (s->loop_type == LOOP_PINGPONG) s->data[end] = s->data[end - 1];
     if (s->loop_type == LOOP_FORWARD) s->data[end] = s->data[s->loop_start];
+    return true;
+}
+
+bool read_sample_data(Reader& in, Sample* s, uint32_t stored_bytes) {
+    const int64_t end_of_data = static_cast<int64_t>(in.position()) + stored_bytes;
+    if (!read_sample_values(in, s)) return false;
+    // The odd last byte of a 16-bit sample is no value of it; the next data start past it.
+    in.seek(end_of_data);
     return true;
 }
 
@@ -249,10 +260,11 @@ bool read_instrument(Reader& in, Instrument& ins, int32_t index) {
     }
     if (!read_instrument_header(in, ins, start, header_size)) return false;
     int64_t data_bytes = 0;
+    uint32_t stored_bytes[MAX_SAMPLES] = {};
     for (int i = 0; i < sample_count; ++i)
-        if (!read_sample_header(in, ins, index, i, data_bytes)) return false;
+        if (!read_sample_header(in, ins, index, i, data_bytes, stored_bytes[i])) return false;
     for (int i = 0; i < sample_count; ++i)
-        if (!read_sample_data(in, ins.samples[i])) return false;
+        if (!read_sample_data(in, ins.samples[i], stored_bytes[i])) return false;
     return true;
 }
 

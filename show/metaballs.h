@@ -44,7 +44,8 @@ extern Blob blobs[4];
 
 // edge_table[c]: bit e set when the corners of edge e lie on different sides in case c (bit k
 // of c set: corner k inside). triangle_table[c]: up to five triangles of edge numbers, closed
-// by -1. Both are generated at compile time from the corner and edge numbering above.
+// by -1: the standard marching-cubes table for the numbering above. The edge table is worked
+// out at compile time from the same numbering.
 extern const std::array<int32_t, 256> edge_table;
 extern const std::array<std::array<int32_t, 16>, 256> triangle_table;
 

@@ -191,7 +191,11 @@ TEST_F(Channel, VoiceVolumeAndPanning) {
 TEST_F(Channel, PanningEnvelopeScalesWithRoomToTheEdge) {
     struct Case { int32_t panning, env, result; };
     const Case cases[] = {{0, 64, 0}, {0, 0, 0}, {255, 0, 255}, {255, 64, 255}, {128, 0, 0}, {128, 64, 255},
-                          {128, 32, 128}, {64, 48, 96}, {200, 0, 168}, {300, 0, 255}, {-20, 64, 0}};
+                          {128, 32, 128}, {64, 48, 96}, {200, 0, 168}, {300, 0, 255}, {-20, 64, 0},
+                          // Slid far out with a damaged envelope value: the sum is taken wide.
+                          {1500000, 65535, 0}, {-1500000, 65535, 0}, {-1500000, -32768, 255},
+                          {INT32_MAX, 65535, 0}, {INT32_MAX, -32768, 255}, {INT32_MIN, 65535, 0},
+                          {INT32_MIN, -32768, 255}};
     for (const Case& c : cases) {
         music::voices[0].volume = 128;
         channel.panning = c.panning;
@@ -201,6 +205,22 @@ TEST_F(Channel, PanningEnvelopeScalesWithRoomToTheEdge) {
         EXPECT_EQ(music::voices[0].panning, c.result) << c.panning << " " << c.env;
         EXPECT_EQ(music::voices[0].level_left, c.result * 128 / 255);
         EXPECT_EQ(music::voices[0].level_right, (255 - c.result) * 128 / 255);
+    }
+}
+
+// Volume-column panning slides are not clamped to 0..255; an endless slide stops at the ends
+// of the 32-bit range instead of wrapping round.
+TEST_F(Channel, PanningSlidesGoPastTheEdgesAndSaturate) {
+    struct Case { int32_t panning; uint8_t column; int32_t result; };
+    const Case cases[] = {{300, 0xE5, 305},  {-10, 0xD3, -13}, {INT32_MAX - 3, 0xEF, INT32_MAX},
+                          {INT32_MAX, 0xE1, INT32_MAX},   {INT32_MIN + 2, 0xDF, INT32_MIN},
+                          {INT32_MIN, 0xD1, INT32_MIN},   {INT32_MAX, 0xDF, INT32_MAX - 15}};
+    for (const Case& c : cases) {
+        channel.panning = c.panning;
+        channel.update_flags = 0;
+        music::apply_volume_column(&channel, c.column);
+        EXPECT_EQ(channel.panning, c.result) << c.panning << " " << int(c.column);
+        EXPECT_EQ(channel.update_flags, music::UPDATE_PANNING);
     }
 }
 
@@ -380,6 +400,16 @@ TEST_F(Channel, EnvelopeCountsAndSegmentsFromDamagedFilesStayInside) {
     const auto held = run_envelope(channel, env, flat, 3, 1, 0, 0, 0, 4);
     EXPECT_EQ(held, (std::vector<int32_t>{10, 10, 10, 10}));
     EXPECT_EQ(env.slope, 0);
+
+    // Points that run backwards in x are never met again: the tick counts on and wraps round
+    // at the end of 32 bits instead of overflowing.
+    const EnvelopePoint backwards[2] = {{10, 20}, {5, 40}};
+    env = EnvelopeState{};
+    env.point = 1;
+    env.tick = INT32_MAX;
+    music::envelope_step(&channel, &env, backwards, 2, 1, 0, 0, 0, music::UPDATE_PANNING);
+    EXPECT_EQ(env.tick, INT32_MIN);
+    EXPECT_EQ(env.point, 1);
 }
 
 }  // namespace

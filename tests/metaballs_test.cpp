@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
+
+#include "tests/support/paths.h"
 
 namespace {
 
@@ -140,11 +144,52 @@ TEST(MetaballTables, KnownRowsAreExact) {
         {3, {1, 8, 3, 9, 8, 1}},
         {4, {1, 2, 10}},
         {5, {0, 8, 3, 1, 2, 10}},
+        {6, {9, 2, 10, 0, 2, 9}},  // the standard split, not (0, 2, 10), (0, 10, 9)
         {128, {7, 6, 11}},
         {254, {0, 3, 8}},
         {255, {}},
     };
     for (const auto& [c, expected] : rows) EXPECT_EQ(row_of(c), expected) << "case " << c;
+}
+
+// The reference table as text: one row per case, triples of edge numbers, "-1" alone for an
+// empty row, '#' lines are comments.
+std::vector<std::vector<int32_t>> parse_reference_table(const std::string& text) {
+    std::vector<std::vector<int32_t>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream numbers(line);
+        std::vector<int32_t> row;
+        int32_t e;
+        while (numbers >> e) {
+            if (e != -1) row.push_back(e);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(MetaballTables, TriangleTableIsTheStandardOneRowForRow) {
+    const std::string text = test_support::read_file(test_support::source_path("tests/data/marching-cubes-triangles.txt"));
+    ASSERT_FALSE(text.empty()) << "tests/data/marching-cubes-triangles.txt is missing";
+    const std::vector<std::vector<int32_t>> reference = parse_reference_table(text);
+    ASSERT_EQ(reference.size(), 256u);
+    for (int32_t c = 0; c < 256; ++c) {
+        EXPECT_EQ(row_of(c), reference[c]) << "case " << c;
+        // Everything after the closing -1 is -1 as well.
+        for (size_t k = reference[c].size(); k < 16; ++k) EXPECT_EQ(show::triangle_table[c][k], -1) << "case " << c;
+    }
+}
+
+// The committed copy is the shared reference file, where that sits beside the source tree.
+TEST(MetaballTables, CommittedTableIsTheSharedReference) {
+    const std::string shared =
+        test_support::read_file(test_support::source_path("../shared/data/marching-cubes-triangles.txt"));
+    if (shared.empty()) GTEST_SKIP() << "no shared/data beside the source tree";
+    EXPECT_EQ(parse_reference_table(test_support::read_file(test_support::source_path("tests/data/marching-cubes-triangles.txt"))),
+              parse_reference_table(shared));
 }
 
 // Net directed edges of a row: the diagonals inside a polygon cancel, its boundary remains.
@@ -581,7 +626,7 @@ TEST(MetaballFrame, FieldAndSurfaceAreBitExactOverSeveralFrames) {
         for (const FieldPoint& point : show::field_grid) hash = fnv1a(hash, &point, sizeof point);
     }
     // Recorded from the plain implementation; any speed-up must leave every bit as it was.
-    EXPECT_EQ(hash, 0x9d88a72fba600d8eull) << std::hex << hash;
+    EXPECT_EQ(hash, 0x60f2927f69c2e026ull) << std::hex << hash;
 }
 
 }  // namespace

@@ -264,6 +264,47 @@ TEST_F(Playback, CallerRefillStartsNoThreadAndPollsLikeTheThread) {
     EXPECT_EQ(music::get_order(song), 0);
 }
 
+// With nothing to fill (before any play, after a stop) a poll returns at once and moves nothing.
+TEST_F(Playback, PollWithNothingToFillReturns) {
+    ASSERT_TRUE(music::audio_open(44100));
+    const int32_t audible = music::audible_index.load(), fill = music::fill_index;  // from earlier tests
+    music::audio_poll(static_cast<uint64_t>(audible + 5) * BLOCK_BYTES);
+    EXPECT_EQ(music::audible_index.load(), audible);
+    EXPECT_EQ(music::fill_index, fill);
+
+    ASSERT_TRUE(music::play_song(song, music::Refill::caller));
+    music::audio_poll(3 * BLOCK_BYTES);
+    ASSERT_EQ(music::audible_index.load(), 3);
+    EXPECT_TRUE(music::stop_song(song));
+    music::audio_poll(9 * BLOCK_BYTES);  // spun for ever once the buffers were gone
+    EXPECT_EQ(music::audible_index.load(), 3);
+    EXPECT_EQ(music::fill_index, 3);
+    EXPECT_EQ(music::get_order(song), 0);
+}
+
+// The show asks for the position as often as it likes while the thread refills blocks, also the
+// audible block's own record: every read is defined (ThreadSanitizer runs this) and, once the
+// thread has caught up, it is the record that block was last mixed with.
+TEST_F(Playback, TheShowReadsThePositionWhileTheThreadFills) {
+    constexpr int32_t LAST = 150;  // past one round of the ring
+    const Reference reference = render_reference(LAST + 100);
+    ASSERT_EQ(reference.info.size(), static_cast<size_t>(LAST + 100));
+    ASSERT_TRUE(music::audio_open(44100));
+    ASSERT_TRUE(music::play_song(song));
+    for (int32_t heard = 7; heard <= LAST; heard += 7) {
+        SCOPED_TRACE(heard);
+        fake::state().position = static_cast<uint64_t>(heard) * BLOCK_BYTES + 40;
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        do {
+            ASSERT_LT(std::chrono::steady_clock::now(), give_up) << "the thread did not catch up";
+            (void)music::get_order(song);
+            (void)music::get_row(song);
+        } while (music::audible_index.load(std::memory_order_acquire) != heard % 100 || music::busy.load() != 0);
+        EXPECT_EQ(music::get_order(song), reference.info[heard].order);
+        EXPECT_EQ(music::get_row(song), reference.info[heard].row);
+    }
+}
+
 TEST_F(Playback, FreeingAPlayingSongStopsTheThreadFirst) {
     ASSERT_TRUE(music::audio_open(44100));
     ASSERT_TRUE(music::play_song(song));

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
+#include "music/channel.h"
 #include "music/engine.h"
 #include "music/file_access.h"
 #include "music/mixer.h"
@@ -14,6 +16,8 @@
 #include "shell/runtime.h"
 #include "show/particles.h"
 #include "show/scenes/fountain.h"
+#include "tests/support/memory_image.h"
+#include "tools/xm_writer.h"
 
 namespace {
 
@@ -165,6 +169,63 @@ TEST(Soak, TenPassesOfTheSongReachTheSameRowsWithFlatMemory) {
     for (size_t i = 1; i < blocks_at_pass.size(); ++i) {
         EXPECT_EQ(blocks_at_pass[i], blocks_at_pass[0]);
         EXPECT_LE(pages_at_pass[i] - pages_at_pass[1], PAGE_SLACK);
+    }
+}
+
+
+int64_t ticks_run = 0;
+void counting_tick(music::Song* song) {
+    ++ticks_run;
+    music::tick_update(song);
+}
+
+// A volume-column panning slide on every tick of every row, for well over 100,000 ticks, with a
+// panning envelope that holds a damaged value far above 64 or a low legal one. The channel's
+// panning runs far past 0..255 (it is not clamped there); what the voice gets stays at an edge,
+// and no step of the arithmetic may overflow (the sanitizer build stops on one).
+TEST(Soak, EndlessPanningSlidesUnderAnyEnvelopeValueStayDefined) {
+    constexpr int32_t RATE = 1000;  // ten frames a tick at 255 BPM: the run takes moments
+    constexpr int64_t TICKS = 110000;
+    struct Case { uint16_t envelope_value; uint8_t slide; int32_t pan; };
+    const Case cases[] = {{65535, 0xEF, 0}, {65535, 0xDF, 0}, {0, 0xEF, 255}, {0, 0xDF, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.envelope_value << " " << int(c.slide));
+        xm::Module m;
+        m.channels = 1;
+        m.speed = 31;
+        m.bpm = 255;
+        // The note starts once; the song then repeats a pattern of slides alone.
+        m.orders = {0, 1};
+        m.restart_position = 1;
+        xm::Pattern slides;
+        slides.rows = 64;
+        slides.cells.assign(64, xm::Cell{0, 0, c.slide, 0, 0});
+        xm::Pattern start = slides;
+        start.cells[0] = {49, 1, c.slide, 0, 0};
+        m.patterns = {start, slides};
+        xm::Instrument ins;
+        xm::Sample tone;
+        tone.values = {0, 60, 100, 60, 0, -60, -100, -60};
+        tone.loop = xm::Loop::forward;
+        tone.loop_length = 8;
+        ins.samples = {tone};
+        ins.panning_envelope.points = {{0, c.envelope_value}, {1, c.envelope_value}};
+        ins.panning_envelope.type = 1;
+        m.instruments = {ins};
+        music::Song* song = test_support::load_bytes(xm::write_xm(m));
+        ASSERT_NE(song, nullptr) << music::load_error();
+        ASSERT_TRUE(music::mixer_start_offline(song, RATE));
+        song->tick_handler = counting_tick;
+        ticks_run = 0;
+        while (ticks_run < TICKS) music::fill_block();
+        const int32_t panning = music::channels[0].panning;
+        const int32_t voice_pan = music::channels[0].voice->panning;
+        const bool sounding = music::channels[0].voice->sample != nullptr;
+        music::mixer_stop_offline();
+        music::free_song(song);
+        EXPECT_GT(std::abs(static_cast<int64_t>(panning)), 1000000) << "the slide did not run";
+        EXPECT_EQ(voice_pan, c.pan);
+        EXPECT_TRUE(sounding);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -294,6 +295,69 @@ TEST(SongLoader, LoopsPastTheSampleEndAreCut) {
         EXPECT_EQ(loaded.loop_start, c.loop_start) << c.start_bytes << "+" << c.length_bytes;
         EXPECT_EQ(loaded.loop_length, c.loop_length) << c.start_bytes << "+" << c.length_bytes;
         EXPECT_EQ(loaded.loop_type, c.loop_type) << c.start_bytes << "+" << c.length_bytes;
+    }
+}
+
+// A 16-bit sample of an odd byte length occupies all its bytes: the odd one is no value, and
+// what follows (a second sample of the same instrument, the next instrument) starts after it.
+TEST(SongLoader, OddLengthSixteenBitSamplesTakeTheirWholeByteLength) {
+    struct Case {
+        std::vector<uint8_t> stored;  // the first sample's data bytes as stored (delta-encoded)
+        std::vector<int16_t> values;  // what it decodes to
+    };
+    const Case cases[] = {
+        {{0xE8, 0x03, 0x00, 0x00, 0x18, 0xFC, 0x55}, {1000, 1000, 0}},  // 7 bytes: 3 values and 55h
+        {{0x77}, {}},                                                   // 1 byte: no value at all
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.size());
+        xm::Module m = small_module();
+        m.patterns[0].cells = {{49, 1, 0, 0, 0}, {49, 3, 0, 0, 0}};  // one note per instrument
+        xm::Sample odd;
+        odd.sixteen_bit = true;
+        odd.raw_data = c.stored;
+        odd.length_field = static_cast<uint32_t>(c.stored.size());
+        odd.loop_length_field = static_cast<uint32_t>(c.stored.size());  // a forward loop over it all
+        odd.type_field = 0x11;
+        odd.panning = 255;  // left only
+        xm::Sample after_odd = sample8({40, 40});  // second sample of the same instrument
+        xm::Instrument first;
+        first.samples = {odd, after_odd};
+        xm::Sample tone = sample8({90, 90, 90, 90});
+        tone.loop = xm::Loop::forward;
+        tone.loop_length = 4;
+        tone.panning = 0;  // right only
+        xm::Instrument second;  // instrument 2 has no samples, instrument 3 follows it
+        xm::Instrument third;
+        third.samples = {tone};
+        m.instruments = {first, second, third};
+        Loaded song(xm::write_xm(m));
+        ASSERT_NE(song.song, nullptr) << load_error();
+        ASSERT_EQ(song->instrument_count, 3);
+        const Sample& a = *song->instruments[0].samples[0];
+        ASSERT_EQ(a.length, c.values.size());
+        for (size_t i = 0; i < c.values.size(); ++i) EXPECT_EQ(a.data[i], c.values[i]) << i;
+        const Sample& b = *song->instruments[0].samples[1];
+        ASSERT_EQ(b.length, 2u);
+        EXPECT_EQ(b.data[0], 40 * 256);
+        EXPECT_EQ(b.data[1], 40 * 256);
+        EXPECT_EQ(song->instruments[1].sample_count, 0);
+        const Sample& t = *song->instruments[2].samples[0];
+        ASSERT_EQ(t.length, 4u);
+        EXPECT_EQ(t.data[0], 90 * 256);
+        EXPECT_EQ(t.data[3], 90 * 256);
+
+        // Both notes sound: the odd sample on the left (where it has values), the tone on the right.
+        ASSERT_TRUE(mixer_start_offline(song.song, 44100));
+        fill_block();
+        double left = 0, right = 0;
+        for (int32_t f = 200; f < block_frames; ++f) {
+            left += std::abs(wave_buffer[2 * f]);
+            right += std::abs(wave_buffer[2 * f + 1]);
+        }
+        mixer_stop_offline();
+        EXPECT_EQ(left > 0, !c.values.empty());
+        EXPECT_GT(right, 0);
     }
 }
 
