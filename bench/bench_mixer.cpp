@@ -92,8 +92,7 @@ std::string sibling_tool(const char* self, const char* relative) {
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
+    music::install_memory_callbacks();
     if (!music::mixer_configure(RATE)) {
         std::printf("bench_mixer: cannot set up the mixer\n");
         return 0;

@@ -28,6 +28,15 @@ int32_t stored_length(const uint8_t* bytes) {
 
 }  // namespace
 
+void install_memory_callbacks() { install_file_callbacks(mem_open, mem_close, mem_read, mem_seek, mem_tell); }
+
+void set_memory_module(const uint8_t* bytes, uint32_t length) {
+    // The length goes after the image as the built-in module keeps it, here in a word of our own.
+    static uint8_t length_bytes[4];
+    for (int i = 0; i < 4; ++i) length_bytes[i] = static_cast<uint8_t>(length >> (8 * i));
+    set_memory_image(bytes, bytes ? length_bytes : nullptr);
+}
+
 void set_memory_image(const uint8_t* image, const uint8_t* length_bytes) {
     if (!image || !length_bytes) {
         memory_image = nullptr;

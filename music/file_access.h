@@ -44,9 +44,16 @@ int32_t mem_read(void* destination, int32_t count, void* stream);
 void mem_seek(void* stream, int32_t offset, int32_t mode);
 int32_t mem_tell(void* stream);
 
-// Points the memory callbacks at another image: `image` is its first byte and `stored_length`
-// the 32-bit little-endian length kept after it (normally image + length). Null for either
-// restores the module built into the program. Tools and tests use it to load their own files.
+// Installs the five memory callbacks above: the loader then reads the current memory image.
+void install_memory_callbacks();
+
+// Points the memory callbacks at `length` bytes of a module of the caller's, which must stay
+// until it is loaded; null restores the module built into the program.
+void set_memory_module(const uint8_t* bytes, uint32_t length);
+
+// The same at the level of the built-in module's layout: `image` is its first byte and
+// `stored_length` the 32-bit little-endian length kept after it (normally image + length).
+// Null for either restores the module built into the program.
 void set_memory_image(const uint8_t* image, const uint8_t* stored_length);
 
 // The stream layer: looks the callbacks up at each call; a null handle does nothing (0 back).

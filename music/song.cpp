@@ -388,6 +388,16 @@ bool parse_xm(Song* song, ModuleStream* stream) {
     return true;
 }
 
+Song* load_song_from_memory(const uint8_t* bytes, uint32_t length) {
+    install_memory_callbacks();
+    // No bytes are an empty module (refused as such), not the built-in one.
+    static const uint8_t nothing = 0;
+    set_memory_module(bytes ? bytes : &nothing, bytes ? length : 0);
+    Song* song = load_song("");
+    set_memory_module(nullptr, 0);  // the song keeps copies: nothing points at the caller's bytes
+    return song;
+}
+
 Song* load_song(const void* name) {
     error_text[0] = '\0';  // a refusal always names its own reason
     Song* song = static_cast<Song*>(runtime::calloc(1, sizeof(Song)));

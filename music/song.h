@@ -101,6 +101,9 @@ extern Instrument empty_instrument;
 
 // Loads a module through the installed file callbacks; null on failure (see load_error()).
 Song* load_song(const void* name);
+// Loads a module from `length` bytes in memory, through the memory callbacks (which it installs
+// and leaves on the built-in module afterwards); null on failure (see load_error()).
+Song* load_song_from_memory(const uint8_t* bytes, uint32_t length);
 bool parse_xm(Song* song, ModuleStream* stream);
 bool free_song(Song* song);  // false for null
 void set_bpm(Song* song, int32_t bpm);

@@ -77,8 +77,7 @@ int run_demo() {
     clock_start();
     if (!create_gl_window("*** Brusk ***", 640, 480, 32, fullscreen_requested)) return 0;
 
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
+    music::install_memory_callbacks();
     if (music::audio_open(44100)) {
         show::loaded_song = music::load_song("");  // null: the show runs without music
 

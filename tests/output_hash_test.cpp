@@ -23,8 +23,7 @@ using test_support::Fingerprint;
 // The built-in song from its first block to the 8400th (past the end of its first pass, into
 // the second): every 16-bit sample that reaches the device, and the position each block reports.
 TEST(OutputFingerprint, TheBuiltInSongRendersToTheSameBytes) {
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
+    music::install_memory_callbacks();
     ASSERT_TRUE(music::mixer_configure(44100));
     music::Song* song = music::load_song("");
     ASSERT_NE(song, nullptr) << music::load_error();

@@ -21,11 +21,6 @@ using music::Song;
 
 constexpr int32_t BLOCK_BYTES = 884 * 4;
 
-void install_memory_callbacks() {
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
-}
-
 // What the mixer makes of the embedded song, block after block, rendered without a device:
 // each block's 16-bit frames and the position recorded for it.
 struct Reference {
@@ -69,7 +64,7 @@ class Playback : public ::testing::Test {
 protected:
     void SetUp() override {
         fake::reset();
-        install_memory_callbacks();
+        music::install_memory_callbacks();
         song = music::load_song("");
         ASSERT_NE(song, nullptr) << music::load_error();
     }
@@ -114,7 +109,7 @@ TEST_F(Playback, OpenNeedsEveryFileCallbackAndADevice) {
     EXPECT_FALSE(music::audio_open(44100));
     EXPECT_TRUE(fake::calls_matching({"wave_"}).empty()) << "the device was opened";
 
-    install_memory_callbacks();
+    music::install_memory_callbacks();
     fake::state().failing = {"wave_open"};
     EXPECT_FALSE(music::audio_open(44100));
     fake::state().failing.clear();

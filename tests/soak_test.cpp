@@ -122,9 +122,8 @@ TEST(Soak, TenPassesOfTheSongReachTheSameRowsWithFlatMemory) {
     // A low rate keeps ten passes quick; the engine's ticks and rows do not depend on it.
     constexpr int32_t RATE = 8000;
     constexpr int PASSES = 10;
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
-    music::set_memory_image(nullptr, nullptr);
+    music::install_memory_callbacks();
+    music::set_memory_module(nullptr, 0);
     music::Song* song = music::load_song("");
     ASSERT_NE(song, nullptr) << music::load_error();
     ASSERT_TRUE(music::mixer_start_offline(song, RATE));

@@ -583,8 +583,8 @@ TEST(EmbeddedSong, IsTheComposersOutput) {
 }
 
 TEST(EmbeddedSong, LoadsThroughTheMemoryCallbacks) {
-    install_file_callbacks(mem_open, mem_close, mem_read, mem_seek, mem_tell);
-    set_memory_image(nullptr, nullptr);
+    install_memory_callbacks();
+    set_memory_module(nullptr, 0);
     const int32_t before = runtime::heap_live_blocks();
     Song* song = load_song("");
     ASSERT_NE(song, nullptr) << load_error();

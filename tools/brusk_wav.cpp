@@ -194,8 +194,7 @@ int main(int argc, char** argv) {
     sigemptyset(&stop.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &stop, nullptr);
 
-    // The loader reads through the memory callbacks: point them at the file's bytes, followed
-    // by their length, or leave them on the built-in song.
+    // The file's bytes, or the built-in song.
     std::vector<uint8_t> image;
     const char* name = xm_path ? xm_path : "the built-in song";
     if (xm_path) {
@@ -204,17 +203,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "brusk-wav: %s: %s\n", xm_path, error.c_str());
             return 1;
         }
-        const uint32_t length = static_cast<uint32_t>(image.size());
-        for (int i = 0; i < 4; ++i) image.push_back(static_cast<uint8_t>(length >> (8 * i)));
-        music::set_memory_image(image.data(), image.data() + length);
     }
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
     if (!music::mixer_configure(RATE)) {
         std::fprintf(stderr, "brusk-wav: cannot set up the mixer\n");
         return 1;
     }
-    music::Song* song = music::load_song("");
+    music::Song* song = nullptr;
+    if (xm_path) {
+        song = music::load_song_from_memory(image.data(), static_cast<uint32_t>(image.size()));
+    } else {
+        music::install_memory_callbacks();
+        song = music::load_song("");
+    }
     if (!song) {
         std::fprintf(stderr, "brusk-wav: %s: %s\n", name, music::load_error());
         return 1;

@@ -105,8 +105,7 @@ int64_t audio_frame(int64_t n, int64_t num, int64_t den) { return n * 44100 * de
 const std::vector<music::BlockInfo>& heard_positions() {
     static std::vector<music::BlockInfo> positions;
     if (!positions.empty()) return positions;
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
+    music::install_memory_callbacks();
     music::Song* song = music::load_song("");
     if (!song || !music::mixer_start_offline(song, 44100)) return positions;
     for (int b = 0; b < 40 * 44100 / BLOCK; ++b) {

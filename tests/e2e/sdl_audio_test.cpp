@@ -43,8 +43,7 @@ TEST(SdlWaveOut, DiskDriverPlaysExactlyTheOfflineRender) {
     std::remove(played_file.c_str());
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", played_file.c_str(), 1);
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
+    music::install_memory_callbacks();
     ASSERT_TRUE(music::audio_open(44100)) << "SDL's disk audio driver did not open";
     music::Song* song = music::load_song("");
     ASSERT_NE(song, nullptr);
