@@ -20,6 +20,7 @@
 #include "music/file_access.h"
 #include "music/mixer.h"
 #include "music/song.h"
+#include "tests/support/fingerprint.h"
 #include "tests/support/paths.h"
 #include "tools/png_file.h"
 
@@ -305,6 +306,44 @@ TEST(Capture, EachFrameShowsTheSceneOfThePositionHeardAtItsTime) {
     EXPECT_EQ(credits + metaballs, 5);
     EXPECT_GE(credits, 2);
     EXPECT_GE(metaballs, 2);
+}
+
+// The decoded pixels of default-size frames, pinned when the capture drew at one size only and
+// wrote its PNGs through one encoder: a whole pass at 1 fps (every scene and every visit, from the
+// log's scene column) and the first second at 60 fps. Faster encoding may change the files' bytes,
+// never these.
+TEST(Capture, DefaultSizeFramesShowTheSamePixels) {
+    struct Case {
+        const char* arguments;
+        std::vector<std::pair<std::string, uint64_t>> visits;  // scene and fingerprint of its frames
+    };
+    const Case cases[] = {
+        {"--fps 1 --pass",
+         {{"credits", 0x3d075352ffe05c8bull},
+          {"metaballs", 0x73901fe46525e176ull},
+          {"ribbons", 0xf4a0469c9545a7d9ull},
+          {"metaballs", 0xbf882d56ae3cb41full},
+          {"fountain", 0xcc0655e1d4907c39ull}}},
+        {"--fps 60 --seconds 1", {{"credits", 0x33b88a267ed96a3aull}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        ScratchDir dir("capture_pinned");
+        const ToolRun run = run_tool("brusk-capture", "--out " + dir.path + " --log " + c.arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::vector<std::pair<std::string, test_support::Fingerprint>> visits;
+        for (const LogLine& line : read_log(dir.path + "/frames.txt")) {
+            if (visits.empty() || visits.back().first != line.scene) visits.push_back({line.scene, {}});
+            const std::vector<uint8_t> rgb = read_frame(dir.frame(line.frame));
+            visits.back().second.add(rgb.data(), rgb.size());
+        }
+        ASSERT_EQ(visits.size(), c.visits.size());
+        for (size_t v = 0; v < visits.size(); ++v) {
+            EXPECT_EQ(visits[v].first, c.visits[v].first) << "visit " << v;
+            EXPECT_EQ(visits[v].second.value, c.visits[v].second)
+                << "visit " << v << " (" << visits[v].first << "): 0x" << std::hex << visits[v].second.value;
+        }
+    }
 }
 
 TEST(Capture, BadArgumentsAreRefusedWithAReason) {
