@@ -49,12 +49,13 @@ bool write_png_rgb(const std::string& path, int width, int height, const uint8_t
 
 struct PngEncoder {
     libdeflate_compressor* compressor;
-    std::vector<uint8_t> rows;  // each row behind its filter byte, as the IDAT data holds them
+    std::vector<uint8_t> rows;    // each row behind its filter byte, as the IDAT data holds them
+    std::vector<uint8_t> packed;  // their deflate stream; kept at its largest size, never cleared
 };
 
 PngEncoder* png_encoder_create(int level) {
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
-    return compressor ? new PngEncoder{compressor, {}} : nullptr;
+    return compressor ? new PngEncoder{compressor, {}, {}} : nullptr;
 }
 
 void png_encoder_free(PngEncoder* encoder) {
@@ -81,10 +82,11 @@ void close_chunk(std::vector<uint8_t>* png, size_t start) {
     put_be32(png->data() + png->size() - 4, crc);
 }
 
-size_t open_chunk(std::vector<uint8_t>* png, const char* type, size_t data_bytes) {
+size_t open_chunk(std::vector<uint8_t>* png, const char* type, const uint8_t* data, size_t data_bytes) {
     const size_t start = png->size();
-    png->resize(start + 8 + data_bytes);
+    png->resize(start + 8);
     std::memcpy(png->data() + start + 4, type, 4);
+    png->insert(png->end(), data, data + data_bytes);
     return start;
 }
 
@@ -100,10 +102,13 @@ void encode_png_rgb(PngEncoder* encoder, int width, int height, const uint8_t* t
         std::memcpy(out + 1, top_row + stride * y, row_bytes);
     }
 
+    const size_t bound = libdeflate_zlib_compress_bound(encoder->compressor, encoder->rows.size());
+    if (encoder->packed.size() < bound) encoder->packed.resize(bound);
+    const size_t packed = libdeflate_zlib_compress(encoder->compressor, encoder->rows.data(), encoder->rows.size(),
+                                                   encoder->packed.data(), encoder->packed.size());
+
     static const uint8_t SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    png->assign(SIGNATURE, SIGNATURE + 8);
-    size_t chunk = open_chunk(png, "IHDR", 13);
-    uint8_t* ihdr = png->data() + chunk + 8;
+    uint8_t ihdr[13];
     put_be32(ihdr, static_cast<uint32_t>(width));
     put_be32(ihdr + 4, static_cast<uint32_t>(height));
     ihdr[8] = 8;   // bits per sample
@@ -111,17 +116,10 @@ void encode_png_rgb(PngEncoder* encoder, int width, int height, const uint8_t* t
     ihdr[10] = 0;  // deflate
     ihdr[11] = 0;  // adaptive filtering (every row says None)
     ihdr[12] = 0;  // not interlaced
-    close_chunk(png, chunk);
-
-    const size_t bound = libdeflate_zlib_compress_bound(encoder->compressor, encoder->rows.size());
-    chunk = open_chunk(png, "IDAT", bound);
-    const size_t packed = libdeflate_zlib_compress(encoder->compressor, encoder->rows.data(), encoder->rows.size(),
-                                                   png->data() + chunk + 8, bound);
-    png->resize(chunk + 8 + packed);
-    close_chunk(png, chunk);
-
-    chunk = open_chunk(png, "IEND", 0);
-    close_chunk(png, chunk);
+    png->assign(SIGNATURE, SIGNATURE + 8);
+    close_chunk(png, open_chunk(png, "IHDR", ihdr, sizeof ihdr));
+    close_chunk(png, open_chunk(png, "IDAT", encoder->packed.data(), packed));
+    close_chunk(png, open_chunk(png, "IEND", nullptr, 0));
 }
 
 bool write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
