@@ -5,7 +5,7 @@
 // with fresh state. Speed is show time over wall time, from start-up to the last file closed
 // (the mux included); per scene, the wall time between frames.
 // Lines starting with "= " are the summary that scripts/bench collects.
-//   bench_capture [SECONDS [SECONDS_AT_1920x1440]]     default: one pass of the song at both sizes
+//   bench_capture [SECONDS|pass [SECONDS_AT_1920x1440|pass]]     default: one pass of the song at both sizes
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -105,15 +105,18 @@ int capture(const Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // 0 stands for one pass of the song.
+    auto span = [](const char* text, double* seconds) {
+        if (std::string(text) == "pass") return true;
+        *seconds = std::atof(text);
+        return *seconds > 0 && *seconds < 3600;
+    };
     double seconds = 0, large_seconds = 0;
-    if (argc > 1) {
-        seconds = std::atof(argv[1]);
-        large_seconds = argc > 2 ? std::atof(argv[2]) : seconds;
-        if (!(seconds > 0 && seconds < 3600) || !(large_seconds > 0 && large_seconds < 3600) || argc > 3) {
-            std::fprintf(stderr, "usage: bench_capture [SECONDS [SECONDS_AT_1920x1440]]\n");
-            return 2;
-        }
+    if (argc > 3 || (argc > 1 && !span(argv[1], &seconds)) || (argc > 2 && !span(argv[2], &large_seconds))) {
+        std::fprintf(stderr, "usage: bench_capture [SECONDS|pass [SECONDS_AT_1920x1440|pass]]\n");
+        return 2;
     }
+    if (argc == 2) large_seconds = seconds;
     int failures = 0;
     for (const int large : {0, 1}) {
         for (const bool ffmpeg : {false, true}) {

@@ -268,6 +268,7 @@ struct FrameSink {
             return false;
         }
         fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+        fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);  // a frame or more per write, where the system allows it
         const std::string size = std::to_string(geometry.width) + "x" + std::to_string(geometry.height);
         // x264 spreads its work over every processor by itself; "veryfast" keeps up with the
         // drawing at CRF 18 where "medium" took half as long again as the show.
