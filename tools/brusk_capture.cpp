@@ -74,8 +74,8 @@ void show_progress(const tools::FrameReport& report, void* user) {
     const double left = fps > 0 ? static_cast<double>(report.last_frame - report.frame) / fps : 0.0;
     const int left_seconds = static_cast<int>(std::lround(left));
     const double real_time = fps / (static_cast<double>(progress->rate.num) / static_cast<double>(progress->rate.den));
-    std::fprintf(stderr, "\rbrusk-capture: frame %lld/%lld%s  %.1f s of show  %.1f fps = %.2fx real time  %d:%02d left   ",
-                 static_cast<long long>(report.frame), static_cast<long long>(report.last_frame),
+    std::fprintf(stderr, "\rbrusk-capture: %lld/%lld frames%s  %.1f s of show  %.1f fps = %.2fx real time  %d:%02d left   ",
+                 static_cast<long long>(report.frame + 1), static_cast<long long>(report.last_frame + 1),
                  report.saved ? "" : " (before --from)", static_cast<double>(report.time), fps, real_time,
                  left_seconds / 60, left_seconds % 60);
 }
