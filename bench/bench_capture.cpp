@@ -3,11 +3,16 @@
 // libpng on one thread) and video through ffmpeg (x264 "veryfast" against "medium", CRF 18 both).
 // Each capture runs in a process of its own, so every one starts from the show's first frame
 // with fresh state. Speed is show time over wall time, from start-up to the last file closed
-// (the mux included); per scene, the wall time between frames.
+// (the mux included); per scene, the wall time between frames. On a shared machine the wall
+// times say more about the other work than about the capture, so each run also reports the
+// processor time it took (ffmpeg's included) per second of show: on an idle machine with P
+// processors the capture cannot run faster than P over that figure times real time.
 // Lines starting with "= " are the summary that scripts/bench collects.
 //   bench_capture [SECONDS|pass [SECONDS_AT_1920x1440|pass]]
 // Default: one pass of the song at 640 x 480 and its first 40 seconds (the credits and the first
 // metaballs) at 1920 x 1440, where a whole pass would take the better part of an hour per encoder.
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,8 +65,9 @@ std::string run_name(const Run& run) {
                                                      : "libpng x 1 thread (previous)");
 }
 
-// One capture, in this process; prints its lines and returns the exit status.
-int capture(const Run& run) {
+// One capture, in this process; prints its lines, writes the frames saved to `report_fd` and
+// returns the exit status.
+int capture(const Run& run, int report_fd) {
     tools::CaptureSettings settings;
     const std::string dir =
         (std::filesystem::temp_directory_path() / ("brusk-bench-capture-" + std::to_string(getpid()))).string();
@@ -87,6 +93,8 @@ int capture(const Run& run) {
         std::printf("%s: %s\n", name.c_str(), error.c_str());
         return 1;
     }
+    const int64_t saved = result.frames_saved;
+    if (write(report_fd, &saved, sizeof saved) != static_cast<ssize_t>(sizeof saved)) return 1;
     const double show_seconds = static_cast<double>(result.frames_saved) / 60.0;
     std::printf("%s: %ld frames (%.1f s of show) in %.1f s, %.1f MB of frames\n", name.c_str(),
                 static_cast<long>(result.frames_saved), show_seconds, total, static_cast<double>(bytes) / 1e6);
@@ -125,15 +133,31 @@ int main(int argc, char** argv) {
             for (const tools::FrameEncoder encoder : {tools::FrameEncoder::previous, tools::FrameEncoder::fast}) {
                 const Run run{large ? 1920 : 640, large ? 1440 : 480, ffmpeg, encoder, large ? large_seconds : seconds};
                 std::fflush(stdout);
+                int report[2];
+                if (pipe2(report, O_CLOEXEC) != 0) return 1;
                 const pid_t pid = fork();
                 if (pid == 0) {
-                    const int status = capture(run);
+                    close(report[0]);
+                    const int status = capture(run, report[1]);
                     std::fflush(stdout);
                     _exit(status);
                 }
+                close(report[1]);
+                int64_t saved = 0;
+                const bool reported = read(report[0], &saved, sizeof saved) == static_cast<ssize_t>(sizeof saved);
+                close(report[0]);
                 int status = 0;
-                if (pid < 0 || waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+                rusage usage{};
+                if (pid < 0 || wait4(pid, &status, 0, &usage) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+                    !reported || saved <= 0) {
                     ++failures;
+                    continue;
+                }
+                const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                                   1e-6 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+                const double show_seconds = static_cast<double>(saved) / 60.0;
+                std::printf("= brusk-capture %s, processor time | %.2f s per s of show (%.0f s) | -\n",
+                            run_name(run).c_str(), cpu / show_seconds, cpu);
             }
         }
     }
