@@ -20,6 +20,7 @@ namespace show {
 float frame_time = 0.0f;
 float frame_delta = 0.0f;
 music::Song* loaded_song = nullptr;
+float pixel_scale = 1.0f;
 
 float scroll_x = 640.0f;
 const char* const scroll_text = reinterpret_cast<const char*>(data::scroll_text_data);

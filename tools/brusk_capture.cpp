@@ -1,10 +1,12 @@
 // brusk-capture: renders the show offline to numbered PNG frames and the sound heard with them,
 // or through ffmpeg into one video file, frame-exact and the same bytes on every run.
 //
-//   brusk-capture --out DIR [--fps R] [--seconds N | --pass] [--from S] [--ffmpeg FILE.mp4] [--log]
+//   brusk-capture --out DIR [--fps R] [--seconds N | --pass] [--from S] [--size WxH] [--supersample N]
+//                 [--ffmpeg FILE.mp4] [--log]
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -19,12 +21,15 @@ constexpr double MAX_SECONDS = 3.0 * 60.0 * 60.0;  // keeps the WAV's 32-bit siz
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: brusk-capture --out DIR [--fps R] [--seconds N | --pass] [--from S] [--ffmpeg FILE.mp4] "
-                 "[--log]\n"
+                 "usage: brusk-capture --out DIR [--fps R] [--seconds N | --pass] [--from S] [--size WxH] "
+                 "[--supersample N] [--ffmpeg FILE.mp4] [--log]\n"
                  "  --fps R        frames per second, a whole number or a fraction such as 60000/1001 (default 60)\n"
                  "  --seconds N    capture N seconds of the show\n"
                  "  --pass         capture one pass of the song (the default)\n"
                  "  --from S       start saving at S seconds; the frames before are drawn but not saved\n"
+                 "  --size WxH     frames of W x H pixels (default 640x480); the 4:3 picture is drawn as large\n"
+                 "                 as fits, centred, with black bars beside or above and below it\n"
+                 "  --supersample N  draw at N times the size (1 to 4) and average down, for smooth edges\n"
                  "  --ffmpeg FILE  pipe the frames to ffmpeg and mux them with the sound into FILE\n"
                  "                 (H.264 + AAC) instead of writing DIR/frame_NNNNNN.png\n"
                  "  --log          write DIR/frames.txt: frame, time, order, row and scene of each frame\n"
@@ -43,7 +48,7 @@ bool parse_seconds(const char* text, double* value) {
     return end != text && *end == '\0' && std::isfinite(*value);
 }
 
-void on_interrupt(int) { tools::capture_stop_requested = 1; }
+void on_interrupt(int signal_number) { tools::capture_stop_requested = signal_number; }
 
 struct Progress {
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -68,10 +73,11 @@ void show_progress(const tools::FrameReport& report, void* user) {
     const double fps = elapsed > 0 ? static_cast<double>(report.frame) / elapsed : 0.0;
     const double left = fps > 0 ? static_cast<double>(report.last_frame - report.frame) / fps : 0.0;
     const int left_seconds = static_cast<int>(std::lround(left));
-    std::fprintf(stderr, "\rbrusk-capture: frame %lld/%lld%s  %.1f s of show  %.1f fps  %d:%02d left   ",
-                 static_cast<long long>(report.frame), static_cast<long long>(report.last_frame),
-                 report.saved ? "" : " (before --from)", static_cast<double>(report.time), fps, left_seconds / 60,
-                 left_seconds % 60);
+    const double real_time = fps / (static_cast<double>(progress->rate.num) / static_cast<double>(progress->rate.den));
+    std::fprintf(stderr, "\rbrusk-capture: %lld/%lld frames%s  %.1f s of show  %.1f fps = %.2fx real time  %d:%02d left   ",
+                 static_cast<long long>(report.frame + 1), static_cast<long long>(report.last_frame + 1),
+                 report.saved ? "" : " (before --from)", static_cast<double>(report.time), fps, real_time,
+                 left_seconds / 60, left_seconds % 60);
 }
 
 }  // namespace
@@ -83,7 +89,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takes_value = arg == "--out" || arg == "--fps" || arg == "--seconds" || arg == "--from" ||
-                                 arg == "--ffmpeg";
+                                 arg == "--ffmpeg" || arg == "--size" || arg == "--supersample";
         if (takes_value && i + 1 >= argc) return refuse(arg + " needs a value");
         if (arg == "--out") {
             settings.out_dir = argv[++i];
@@ -101,6 +107,17 @@ int main(int argc, char** argv) {
         } else if (arg == "--from") {
             if (!parse_seconds(argv[++i], &from) || from < 0)
                 return refuse(std::string("--from wants a number of seconds, 0 or more, not \"") + argv[i] + "\"");
+        } else if (arg == "--size") {
+            if (!tools::parse_frame_size(argv[++i], &settings.width, &settings.height))
+                return refuse(std::string("--size wants WxH, each side from ") + std::to_string(tools::MIN_FRAME_SIDE) +
+                              " to " + std::to_string(tools::MAX_FRAME_SIDE) + " pixels, such as 1920x1080, not \"" +
+                              argv[i] + "\"");
+        } else if (arg == "--supersample") {
+            const std::string value = argv[++i];
+            if (value.size() != 1 || value[0] < '1' || value[0] > '0' + tools::MAX_SUPERSAMPLE)
+                return refuse("--supersample wants a whole number from 1 to " + std::to_string(tools::MAX_SUPERSAMPLE) +
+                              ", not \"" + value + "\"");
+            settings.supersample = value[0] - '0';
         } else if (arg == "--pass") {
             have_pass = true;
         } else if (arg == "--ffmpeg") {
@@ -119,6 +136,11 @@ int main(int argc, char** argv) {
     if (have_seconds && have_pass) return refuse("--seconds and --pass exclude each other");
     if (from + (have_seconds ? seconds : 0.0) > MAX_SECONDS)
         return refuse("--from and --seconds may reach at most 3 hours into the show");
+    if (std::max(settings.width, settings.height) * settings.supersample > tools::MAX_DRAWN_SIDE)
+        return refuse("--size times --supersample may draw at most " + std::to_string(tools::MAX_DRAWN_SIDE) +
+                      " pixels a side");
+    if (!settings.ffmpeg_output.empty() && (settings.width % 2 != 0 || settings.height % 2 != 0))
+        return refuse("--ffmpeg needs an even width and height (H.264 halves the colour resolution)");
 
     // Frame n is shown at n / R: the first saved is the first at or after S, the last the last before S + N.
     const double r = static_cast<double>(settings.rate.num) / static_cast<double>(settings.rate.den);
@@ -128,11 +150,13 @@ int main(int argc, char** argv) {
         settings.frame_count = end > settings.first_frame ? end - settings.first_frame : 1;
     }
 
+    // Ctrl-C, `kill` or `timeout`, and a closed terminal all stop the capture after the frame it
+    // is on. Installed before the GL start-up, so SDL keeps its hands off them.
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int stop_signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(stop_signal, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);  // a vanished ffmpeg shows as a failed write, reported as such
 
     Progress progress;
@@ -152,13 +176,13 @@ int main(int argc, char** argv) {
                                                     : std::to_string(settings.rate.num) + "/" +
                                                           std::to_string(settings.rate.den);
     const int64_t before = result.frames_drawn - result.frames_saved;
-    std::printf("brusk-capture: %s%lld frames (%.3f s of show at %s fps) to %s; %lld frames drawn%s in %.1f s: "
-                "%.1f frames per second\n",
+    const double fps = elapsed > 0 ? static_cast<double>(result.frames_drawn) / elapsed : 0.0;
+    std::printf("brusk-capture: %s%lld frames of %dx%d (%.3f s of show at %s fps) to %s; %lld frames drawn%s in "
+                "%.1f s: %.1f frames per second, %.2fx real time\n",
                 result.interrupted ? "interrupted after " : "", static_cast<long long>(result.frames_saved),
-                show_seconds, rate.c_str(),
+                settings.width, settings.height, show_seconds, rate.c_str(),
                 settings.ffmpeg_output.empty() ? settings.out_dir.c_str() : settings.ffmpeg_output.c_str(),
                 static_cast<long long>(result.frames_drawn),
-                before > 0 ? (" (" + std::to_string(before) + " before --from)").c_str() : "", elapsed,
-                elapsed > 0 ? static_cast<double>(result.frames_drawn) / elapsed : 0.0);
-    return result.interrupted ? 130 : 0;
+                before > 0 ? (" (" + std::to_string(before) + " before --from)").c_str() : "", elapsed, fps, fps / r);
+    return result.interrupted ? 128 + static_cast<int>(tools::capture_stop_requested) : 0;
 }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cmath>
@@ -41,22 +42,35 @@ volatile std::sig_atomic_t capture_stop_requested = 0;
 namespace {
 
 constexpr int64_t PASS_CAP_FRAMES = int64_t{20} * 60 * CAPTURE_RATE;  // a song that never ends stops here
-constexpr size_t PNG_QUEUE = 2;  // frames waiting for the encoder before drawing waits for it
+constexpr int PNG_LEVEL = 1;  // libdeflate's quickest: the show's grain hardly packs at any level
 
-// The back buffer as 8-bit RGB, top row first (GL reads from the bottom up).
-void read_frame(std::vector<uint8_t>& rgb) {
-    const size_t row_bytes = static_cast<size_t>(CAPTURE_WIDTH) * 3;
-    rgb.resize(row_bytes * CAPTURE_HEIGHT);
+// The frame as drawn, and where the picture lies in it.
+struct Geometry {
+    int width, height;  // the frame written
+    int factor;         // drawn at this many times the frame's size
+    int drawn_width, drawn_height;
+    PictureBox box;  // in drawn pixels
+    bool bars;       // the picture does not fill the frame
+};
+
+Geometry geometry_of(const CaptureSettings& settings) {
+    Geometry g{};
+    g.width = settings.width;
+    g.height = settings.height;
+    g.factor = settings.supersample;
+    g.drawn_width = g.width * g.factor;
+    g.drawn_height = g.height * g.factor;
+    const PictureBox box = picture_box(g.width, g.height);
+    g.box = {box.x * g.factor, box.y * g.factor, box.width * g.factor, box.height * g.factor};
+    g.bars = box.width != g.width || box.height != g.height;
+    return g;
+}
+
+// The back buffer as 8-bit RGB, bottom row first, as GL reads it.
+void read_frame(const Geometry& g, std::vector<uint8_t>& rgb) {
+    rgb.resize(static_cast<size_t>(g.drawn_width) * g.drawn_height * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, CAPTURE_WIDTH, CAPTURE_HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-    std::vector<uint8_t> spare(row_bytes);
-    for (int top = 0, bottom = CAPTURE_HEIGHT - 1; top < bottom; ++top, --bottom) {
-        uint8_t* a = rgb.data() + static_cast<size_t>(top) * row_bytes;
-        uint8_t* b = rgb.data() + static_cast<size_t>(bottom) * row_bytes;
-        std::memcpy(spare.data(), a, row_bytes);
-        std::memcpy(a, b, row_bytes);
-        std::memcpy(b, spare.data(), row_bytes);
-    }
+    glReadPixels(0, 0, g.drawn_width, g.drawn_height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
 }
 
 // Starts `args` with its standard input from `input_fd` (or /dev/null for -1) in a process group
@@ -101,126 +115,188 @@ std::string rate_text(FrameRate rate) {
     return std::to_string(rate.num) + "/" + std::to_string(rate.den);
 }
 
-// Encoding a PNG takes about as long as drawing a frame, so a thread of its own writes each
-// frame while the next is drawn. Every file is whole once finish returns.
-struct PngWriter {
-    std::thread worker;
+bool write_all(int fd, const uint8_t* bytes, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = EIO;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Frames read back wait here for the threads that turn them into files (or into ffmpeg's input),
+// so that drawing the next frame overlaps encoding the last ones. The frame buffers go round:
+// a finished frame's buffer is the next one read into.
+struct FramePipeline {
+    struct Frame {
+        int64_t index;
+        std::vector<uint8_t> pixels;  // drawn size, bottom row first
+    };
+
+    Geometry geometry{};
+    FrameEncoder encoder = FrameEncoder::fast;
+    std::string dir;
+    int pipe_fd = -1;  // frames in order into ffmpeg; -1: PNG files
+    size_t limit = 2;  // frames waiting before drawing waits
+
+    std::vector<std::thread> workers;
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<std::pair<std::string, std::vector<uint8_t>>> waiting;
+    std::deque<Frame> waiting;
+    std::vector<std::vector<uint8_t>> spare;
     bool closing = false;
-    std::string failure;  // the first file that could not be written
+    std::string failure;  // the first frame that could not be written
 
-    void start() { worker = std::thread([this] { run(); }); }
-
-    void run() {
-        std::unique_lock<std::mutex> held(lock);
-        for (;;) {
-            changed.wait(held, [this] { return closing || !waiting.empty(); });
-            if (waiting.empty()) return;
-            std::pair<std::string, std::vector<uint8_t>> frame = std::move(waiting.front());
-            held.unlock();
-            std::string error;
-            const bool written = write_png_rgb(frame.first, CAPTURE_WIDTH, CAPTURE_HEIGHT, frame.second.data(),
-                                               &error, true);
-            held.lock();
-            waiting.pop_front();
-            if (!written && failure.empty()) failure = error;
-            changed.notify_all();
-        }
+    void start(int threads) {
+        limit = static_cast<size_t>(threads) + 1;
+        for (int t = 0; t < threads; ++t) workers.emplace_back([this] { run(); });
     }
 
-    bool put(std::string path, std::vector<uint8_t>&& rgb, std::string* error) {
+    // A buffer to read the next frame into.
+    std::vector<uint8_t> buffer() {
+        std::lock_guard<std::mutex> held(lock);
+        if (spare.empty()) return {};
+        std::vector<uint8_t> b = std::move(spare.back());
+        spare.pop_back();
+        return b;
+    }
+
+    bool put(int64_t index, std::vector<uint8_t>&& pixels, std::string* error) {
         std::unique_lock<std::mutex> held(lock);
-        changed.wait(held, [this] { return waiting.size() < PNG_QUEUE || !failure.empty(); });
+        changed.wait(held, [this] { return waiting.size() < limit || !failure.empty(); });
         if (!failure.empty()) {
             *error = failure;
             return false;
         }
-        waiting.emplace_back(std::move(path), std::move(rgb));
+        waiting.push_back({index, std::move(pixels)});
         changed.notify_all();
         return true;
     }
 
+    // Waits until every frame put is written; false with the first failure.
     bool finish(std::string* error) {
-        if (!worker.joinable()) return true;
         {
             std::lock_guard<std::mutex> held(lock);
             closing = true;
         }
         changed.notify_all();
-        worker.join();
+        for (std::thread& worker : workers) worker.join();
+        workers.clear();
         if (failure.empty()) return true;
         *error = failure;
         return false;
+    }
+
+    void run() {
+        PngEncoder* png = encoder == FrameEncoder::fast && pipe_fd < 0 ? png_encoder_create(PNG_LEVEL) : nullptr;
+        std::vector<uint8_t> small, bytes;
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            changed.wait(held, [this] { return closing || !waiting.empty(); });
+            if (waiting.empty()) break;
+            Frame frame = std::move(waiting.front());
+            waiting.pop_front();
+            changed.notify_all();
+            const bool skip = !failure.empty();  // after a failure the rest would fail too
+            held.unlock();
+            std::string error;
+            const bool written = skip || write_frame(frame, png, small, bytes, &error);
+            held.lock();
+            if (!written && failure.empty()) failure = error;
+            spare.push_back(std::move(frame.pixels));
+            changed.notify_all();
+        }
+        held.unlock();
+        png_encoder_free(png);
+    }
+
+    bool write_frame(const Frame& frame, PngEncoder* png, std::vector<uint8_t>& small, std::vector<uint8_t>& bytes,
+                     std::string* error) const {
+        const Geometry& g = geometry;
+        const uint8_t* rgb = frame.pixels.data();
+        if (g.factor > 1) {
+            small.resize(static_cast<size_t>(g.width) * g.height * 3);
+            downsample_rgb(rgb, g.width, g.height, g.factor, small.data());
+            rgb = small.data();
+        }
+        const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(g.width) * 3;
+        const uint8_t* top = rgb + row * (g.height - 1);
+        if (pipe_fd >= 0 || !png) {
+            // ffmpeg and libpng both take the rows top first.
+            bytes.resize(static_cast<size_t>(row) * g.height);
+            for (int y = 0; y < g.height; ++y) std::memcpy(bytes.data() + row * y, top - row * y, row);
+        }
+        if (pipe_fd >= 0) {
+            if (write_all(pipe_fd, bytes.data(), bytes.size())) return true;
+            *error = "ffmpeg stopped taking frames (its messages are above)";
+            return false;
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%06" PRId64 ".png", frame.index);
+        if (!png) return write_png_rgb(dir + name, g.width, g.height, bytes.data(), error, true);
+        encode_png_rgb(png, g.width, g.height, top, -row, &bytes);
+        return write_whole_file(dir + name, bytes, error);
     }
 };
 
 // Where the frames go: numbered PNG files, or raw RGB into ffmpeg's standard input.
 struct FrameSink {
-    std::string dir;
     bool to_ffmpeg = false;
     std::string video_path;  // ffmpeg's video-only file, muxed with the sound at the end
     pid_t encoder = -1;
-    int pipe_fd = -1;
-    PngWriter png;
+    FramePipeline pipeline;
 
-    bool start(const CaptureSettings& settings, std::string* error) {
-        dir = settings.out_dir;
+    bool start(const CaptureSettings& settings, const Geometry& geometry, std::string* error) {
+        pipeline.geometry = geometry;
+        pipeline.encoder = settings.encoder;
+        pipeline.dir = settings.out_dir;
         if (settings.ffmpeg_output.empty()) {
-            png.start();
+            int threads = settings.encoder_threads;
+            if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+            if (settings.encoder == FrameEncoder::previous || threads < 1) threads = 1;
+            pipeline.start(threads);
             return true;
         }
         to_ffmpeg = true;
-        video_path = dir + "/video.mp4";
+        video_path = settings.out_dir + "/video.mp4";
         int fds[2];
         if (pipe(fds) != 0) {
             *error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
             return false;
         }
         fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-        const std::string size = std::to_string(CAPTURE_WIDTH) + "x" + std::to_string(CAPTURE_HEIGHT);
+        fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);  // a frame or more per write, where the system allows it
+        const std::string size = std::to_string(geometry.width) + "x" + std::to_string(geometry.height);
+        // x264 spreads its work over every processor by itself; "veryfast" keeps up with the
+        // drawing at CRF 18 where "medium" took half as long again as the show.
+        const char* preset = settings.encoder == FrameEncoder::previous ? "medium" : "veryfast";
         const std::vector<std::string> args = {
             "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo", "-pixel_format", "rgb24",
             "-video_size", size, "-framerate", rate_text(settings.rate), "-i", "pipe:0", "-c:v", "libx264",
-            "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p", video_path};
+            "-preset", preset, "-crf", "18", "-pix_fmt", "yuv420p", video_path};
         const bool started = spawn(args, fds[0], &encoder, error);
         close(fds[0]);
         if (!started) {
             close(fds[1]);
             return false;
         }
-        pipe_fd = fds[1];
-        return true;
-    }
-
-    bool put(int64_t index, std::vector<uint8_t>&& rgb, std::string* error) {
-        if (!to_ffmpeg) {
-            char name[32];
-            std::snprintf(name, sizeof name, "/frame_%06" PRId64 ".png", index);
-            return png.put(dir + name, std::move(rgb), error);
-        }
-        size_t done = 0;
-        while (done < rgb.size()) {
-            const ssize_t n = write(pipe_fd, rgb.data() + done, rgb.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                *error = "ffmpeg stopped taking frames (its messages are above)";
-                return false;
-            }
-            done += static_cast<size_t>(n);
-        }
+        pipeline.pipe_fd = fds[1];
+        pipeline.start(1);  // one writer keeps the frames in order
         return true;
     }
 
     // Ends the video stream and muxes it with the sound into `output`.
     bool finish(const std::string& wav_path, const std::string& output, bool all_well, std::string* error) {
-        if (!to_ffmpeg) return png.finish(error);
-        if (pipe_fd >= 0) close(pipe_fd);
-        pipe_fd = -1;
+        const bool written = pipeline.finish(error);
+        if (!to_ffmpeg) return written;
+        if (pipeline.pipe_fd >= 0) close(pipeline.pipe_fd);
+        pipeline.pipe_fd = -1;
         const bool encoded = encoder > 0 && wait_ok(encoder);
         encoder = -1;
-        if (!all_well) return false;
+        if (!all_well || !written) return false;
         if (!encoded) {
             *error = "ffmpeg could not encode the frames (its messages are above)";
             return false;
@@ -241,44 +317,63 @@ struct FrameSink {
 };
 
 // DIR/audio.wav: the header first with no frames, then what the device plays, then the
-// header again with the count, so that an interrupted capture still leaves a valid file.
+// header again with the count, so that an interrupted capture still leaves a valid file. A write
+// that fails (a full disk) cuts the file back to the whole frames before it, and the header
+// counts exactly those.
 struct WavWriter {
-    std::FILE* file = nullptr;
+    std::string path;
+    int fd = -1;
     int64_t frames = 0;
-    bool ok = true;
+    std::string failure;
 
-    bool open(const std::string& path, std::string* error) {
-        file = std::fopen(path.c_str(), "wb");
-        if (!file) {
+    bool open(const std::string& file_path, std::string* error) {
+        path = file_path;
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) {
             *error = path + ": " + std::strerror(errno);
             return false;
         }
         uint8_t header[WAV_HEADER_BYTES];
         wav_header(header, 0, CAPTURE_RATE);
-        ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
+        if (!write_all(fd, header, sizeof header)) {
+            *error = path + ": " + std::strerror(errno);
+            ::close(fd);
+            fd = -1;
+            unlink(path.c_str());
+            return false;
+        }
         return true;
     }
+    bool ok() const { return failure.empty(); }
     void put(const uint8_t* bytes, uint32_t count) {
-        ok = ok && std::fwrite(bytes, 1, count, file) == count;
-        frames += count / 4;
+        if (fd < 0 || !ok()) return;
+        if (write_all(fd, bytes, count)) {
+            frames += count / 4;
+            return;
+        }
+        failure = path + ": " + std::strerror(errno);
+        if (ftruncate(fd, WAV_HEADER_BYTES + frames * 4) != 0) failure += " (and a part frame stays at its end)";
     }
-    bool close() {
-        if (!file) return true;
+    bool close(std::string* error) {
+        if (fd < 0) return true;
         uint8_t header[WAV_HEADER_BYTES];
         wav_header(header, static_cast<uint32_t>(frames), CAPTURE_RATE);
-        ok = ok && std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(header, 1, sizeof header, file) == sizeof header;
-        ok = std::fclose(file) == 0 && ok;
-        file = nullptr;
-        return ok;
+        bool written = pwrite(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header);
+        if (!written && ok()) failure = path + ": " + std::strerror(errno);
+        if (::close(fd) != 0 && ok()) failure = path + ": " + std::strerror(errno);
+        fd = -1;
+        if (ok()) return true;
+        *error = failure;
+        return false;
     }
 };
 
 // Moves the device's clock on to output frame `target` a block at a time, polling after each
 // step as the program's audio thread does every few milliseconds, and keeps what it plays from
 // output frame `keep_from` on.
-void advance_sound(int64_t* device_frame, int64_t target, int64_t keep_from, WavWriter& wav,
+bool advance_sound(int64_t* device_frame, int64_t target, int64_t keep_from, WavWriter& wav,
                    std::vector<uint8_t>& played) {
-    while (*device_frame < target) {
+    while (*device_frame < target && wav.ok()) {
         int64_t step = target - *device_frame;
         if (step > music::block_frames) step = music::block_frames;
         played.resize(static_cast<size_t>(step) * 4);
@@ -288,6 +383,22 @@ void advance_sound(int64_t* device_frame, int64_t target, int64_t keep_from, Wav
         *device_frame += step;
         music::audio_poll(platform::wave_position(music::wave_out));
     }
+    return wav.ok();
+}
+
+// Black where the picture does not reach; the show's own clearing then stays inside the box.
+void clear_bars() {
+    glDisable(GL_SCISSOR_TEST);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+}
+
+// Divides by d = factor squared, rounding to nearest with ties to even.
+inline uint8_t rounded_quotient(uint32_t sum, uint32_t d) {
+    uint32_t q = sum / d;
+    const uint32_t twice_rest = 2 * (sum - q * d);
+    if (twice_rest > d || (twice_rest == d && (q & 1))) ++q;
+    return static_cast<uint8_t>(q);
 }
 
 // Frames n with n / rate before the pass's end at `pass_frames` output frames.
@@ -298,6 +409,61 @@ int64_t frames_in_pass(int64_t pass_frames, FrameRate rate) {
 }
 
 }  // namespace
+
+PictureBox picture_box(int width, int height) {
+    PictureBox box{0, 0, width, height};
+    // Ties to even: a third never ties; a quarter ties on halves.
+    auto share = [](int64_t numerator, int64_t denominator) {
+        int64_t q = numerator / denominator;
+        const int64_t twice_rest = 2 * (numerator - q * denominator);
+        if (twice_rest > denominator || (twice_rest == denominator && (q & 1))) ++q;
+        return static_cast<int>(q);
+    };
+    if (int64_t{width} * 3 >= int64_t{height} * 4)
+        box.width = share(int64_t{height} * 4, 3);
+    else
+        box.height = share(int64_t{width} * 3, 4);
+    box.x = (width - box.width) / 2;
+    box.y = (height - box.height) / 2;
+    return box;
+}
+
+bool parse_frame_size(const char* text, int* width, int* height) {
+    auto side = [](const char*& p, int* value) {
+        if (*p < '1' || *p > '9') return false;
+        int v = 0;
+        while (*p >= '0' && *p <= '9') {
+            v = v * 10 + (*p++ - '0');
+            if (v > MAX_FRAME_SIDE) return false;
+        }
+        if (v < MIN_FRAME_SIDE) return false;
+        *value = v;
+        return true;
+    };
+    const char* p = text;
+    int w = 0, h = 0;
+    if (!side(p, &w) || *p++ != 'x' || !side(p, &h) || *p != '\0') return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
+void downsample_rgb(const uint8_t* in, int width, int height, int factor, uint8_t* out) {
+    const size_t in_row = static_cast<size_t>(width) * factor * 3;
+    const uint32_t d = static_cast<uint32_t>(factor * factor);
+    std::vector<uint32_t> sums(static_cast<size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int r = 0; r < factor; ++r) {
+            const uint8_t* p = in + (static_cast<size_t>(y) * factor + r) * in_row;
+            for (int x = 0; x < width; ++x)
+                for (int f = 0; f < factor; ++f)
+                    for (int c = 0; c < 3; ++c) sums[static_cast<size_t>(x) * 3 + c] += *p++;
+        }
+        uint8_t* o = out + static_cast<size_t>(y) * width * 3;
+        for (size_t i = 0; i < sums.size(); ++i) o[i] = rounded_quotient(sums[i], d);
+    }
+}
 
 int64_t audio_frame_at(int64_t n, FrameRate rate) {
     return static_cast<int64_t>(static_cast<__int128>(n) * CAPTURE_RATE * rate.den / rate.num);
@@ -368,10 +534,11 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     }
 
     // ffmpeg first: without it there is nothing to capture for.
+    const Geometry geometry = geometry_of(settings);
     WavWriter wav;
     FrameSink sink;
     std::FILE* log = nullptr;
-    if (!sink.start(settings, error)) return false;
+    if (!sink.start(settings, geometry, error)) return false;
     std::string ignored;
     if (!wav.open(wav_path, error)) {
         sink.finish(wav_path, settings.ffmpeg_output, false, &ignored);
@@ -381,7 +548,7 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
         log = std::fopen((settings.out_dir + "/frames.txt").c_str(), "w");
         if (!log) {
             *error = settings.out_dir + "/frames.txt: " + std::strerror(errno);
-            wav.close();
+            wav.close(&ignored);
             sink.finish(wav_path, settings.ffmpeg_output, false, &ignored);
             return false;
         }
@@ -391,7 +558,7 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     // The program's start-up, in its order, with the offscreen context for the window.
     bool ok = true;
     music::Song* song = nullptr;
-    if (!platform::offscreen_gl_open(CAPTURE_WIDTH, CAPTURE_HEIGHT)) {
+    if (!platform::offscreen_gl_open(geometry.drawn_width, geometry.drawn_height)) {
         *error = std::string("no GL context: ") + platform::offscreen_gl_error();
         ok = false;
     } else if (!music::audio_open(CAPTURE_RATE)) {
@@ -403,33 +570,45 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     }
 
     if (ok) {
+        // Lines keep their width in pixels of the 640 x 480 picture; the picture's height sets the scale.
+        show::pixel_scale = static_cast<float>(geometry.box.height) / static_cast<float>(CAPTURE_HEIGHT);
+        if (geometry.bars) {
+            glViewport(geometry.box.x, geometry.box.y, geometry.box.width, geometry.box.height);
+            glScissor(geometry.box.x, geometry.box.y, geometry.box.width, geometry.box.height);
+        }
         show::loaded_song = song;
         show::init_show();
         ok = music::play_song(song, music::Refill::caller);
         if (!ok) *error = "out of memory";
     }
 
-    std::vector<uint8_t> rgb, played;
+    std::vector<uint8_t> played;
     int64_t device_frame = 0;
     const int64_t keep_from = audio_frame_at(settings.first_frame, settings.rate);
     float previous_frame_time = 0.0f;
     int64_t n = 0;
     for (; ok && n < end_frame; ++n) {
-        advance_sound(&device_frame, audio_frame_at(n, settings.rate), keep_from, wav, played);
+        if (!advance_sound(&device_frame, audio_frame_at(n, settings.rate), keep_from, wav, played)) {
+            *error = wav.failure;
+            ok = false;
+            break;
+        }
 
         // As the program's clock does, in seconds: the exact time rounded to a float once.
         const long double t = static_cast<long double>(n) * settings.rate.den / settings.rate.num;
         show::frame_time = static_cast<float>(t);
         show::frame_delta = static_cast<float>(t - previous_frame_time);
         previous_frame_time = static_cast<float>(t);
+        if (geometry.bars) clear_bars();
         show::draw_frame();
 
         const bool saved = n >= settings.first_frame;
         FrameReport report{n, end_frame - 1, saved, show::frame_time, music::get_order(song),
                            music::get_row(song), show::last_frame.scene};
         if (saved) {
-            read_frame(rgb);
-            ok = sink.put(n - settings.first_frame, std::move(rgb), error);
+            std::vector<uint8_t> rgb = sink.pipeline.buffer();
+            read_frame(geometry, rgb);
+            ok = sink.pipeline.put(n - settings.first_frame, std::move(rgb), error);
             if (log)
                 std::fprintf(log, "%" PRId64 " %.6f %d %d %s\n", n - settings.first_frame, report.time, report.order,
                              report.row, scene_name(report.scene));
@@ -444,20 +623,26 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
         }
     }
     // The sound runs on to the end of the last frame saved.
-    if (result->frames_saved > 0)
-        advance_sound(&device_frame, audio_frame_at(settings.first_frame + result->frames_saved, settings.rate),
-                      keep_from, wav, played);
+    if (result->frames_saved > 0 &&
+        !advance_sound(&device_frame, audio_frame_at(settings.first_frame + result->frames_saved, settings.rate),
+                       keep_from, wav, played) &&
+        ok) {
+        *error = wav.failure;
+        ok = false;
+    }
 
     show::release_graphics();
     music::stop_song(song);
     music::free_song(song);
     show::loaded_song = nullptr;
+    show::pixel_scale = 1.0f;
     music::audio_close();
     platform::offscreen_gl_close();
 
     result->audio_frames = wav.frames;
-    if (!wav.close() && ok) {
-        *error = wav_path + ": could not write the file";
+    std::string wav_error;
+    if (!wav.close(&wav_error) && ok) {
+        *error = wav_error;
         ok = false;
     }
     if (log && std::fclose(log) != 0 && ok) {

@@ -24,6 +24,9 @@ bool fail(const char* step) {
 bool offscreen_gl_open(int width, int height) {
     offscreen_gl_close();
     setenv("SDL_VIDEODRIVER", "offscreen", 0);  // keeps a driver the caller chose
+    // SDL would turn SIGINT and SIGTERM into quit events nobody reads here: the tools and tests
+    // that draw offscreen handle their own signals.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail("SDL video");
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);

@@ -107,7 +107,7 @@ void draw_metaball_scene() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glEnable(GL_LINE_SMOOTH);
-    glLineWidth(2.5f);
+    glLineWidth(2.5f * pixel_scale);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);

@@ -85,7 +85,7 @@ void draw_ribbon_scene() {
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
-    glLineWidth(2);
+    glLineWidth(2 * pixel_scale);
 
     glRotatef(t * 10, 0, 0, 1);
     glRotatef(t * 7, 0, 1, 0);

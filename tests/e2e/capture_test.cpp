@@ -2,14 +2,17 @@
 // renders it: the sound byte for byte, and the position every frame shows.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -20,6 +23,7 @@
 #include "music/file_access.h"
 #include "music/mixer.h"
 #include "music/song.h"
+#include "tests/support/fingerprint.h"
 #include "tests/support/paths.h"
 #include "tools/png_file.h"
 
@@ -84,6 +88,21 @@ std::string wav_data(const std::string& path) {
     EXPECT_EQ(bytes.substr(36, 4), "data");
     EXPECT_EQ(le32(bytes, 40), bytes.size() - 44);
     return bytes.substr(44);
+}
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;  // top row first
+    const uint8_t* at(int x, int y_from_top) const {
+        return &rgb[(static_cast<size_t>(y_from_top) * width + x) * 3];
+    }
+};
+
+Image read_image(const std::string& path) {
+    Image image;
+    std::string error;
+    EXPECT_TRUE(tools::read_png_rgb(path, &image.width, &image.height, &image.rgb, &error)) << error;
+    return image;
 }
 
 std::vector<uint8_t> read_frame(const std::string& path) {
@@ -306,6 +325,146 @@ TEST(Capture, EachFrameShowsTheSceneOfThePositionHeardAtItsTime) {
     EXPECT_GE(metaballs, 2);
 }
 
+// The decoded pixels of default-size frames, pinned when the capture drew at one size only and
+// wrote its PNGs through one encoder: a whole pass at 1 fps (every scene and every visit, from the
+// log's scene column) and the first second at 60 fps. Faster encoding may change the files' bytes,
+// never these.
+TEST(Capture, DefaultSizeFramesShowTheSamePixels) {
+    struct Case {
+        const char* arguments;
+        std::vector<std::pair<std::string, uint64_t>> visits;  // scene and fingerprint of its frames
+    };
+    const Case cases[] = {
+        {"--fps 1 --pass",
+         {{"credits", 0x3d075352ffe05c8bull},
+          {"metaballs", 0x73901fe46525e176ull},
+          {"ribbons", 0xf4a0469c9545a7d9ull},
+          {"metaballs", 0xbf882d56ae3cb41full},
+          {"fountain", 0xcc0655e1d4907c39ull}}},
+        {"--fps 60 --seconds 1", {{"credits", 0x33b88a267ed96a3aull}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        ScratchDir dir("capture_pinned");
+        const ToolRun run = run_tool("brusk-capture", "--out " + dir.path + " --log " + c.arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::vector<std::pair<std::string, test_support::Fingerprint>> visits;
+        for (const LogLine& line : read_log(dir.path + "/frames.txt")) {
+            if (visits.empty() || visits.back().first != line.scene) visits.push_back({line.scene, {}});
+            const std::vector<uint8_t> rgb = read_frame(dir.frame(line.frame));
+            visits.back().second.add(rgb.data(), rgb.size());
+        }
+        ASSERT_EQ(visits.size(), c.visits.size());
+        for (size_t v = 0; v < visits.size(); ++v) {
+            EXPECT_EQ(visits[v].first, c.visits[v].first) << "visit " << v;
+            EXPECT_EQ(visits[v].second.value, c.visits[v].second)
+                << "visit " << v << " (" << visits[v].first << "): 0x" << std::hex << visits[v].second.value;
+        }
+    }
+}
+
+// Frames of other sizes: a 4:3 size scales the whole picture; any other shape shows the 4:3
+// picture as large as fits, centred, with black bars: every pixel beyond the picture is black.
+TEST(Capture, OtherSizesScaleThePictureAndCentreItBetweenBlackBars) {
+    struct Case {
+        const char* size;
+        int width, height;
+        int x, y, picture_width, picture_height;  // y from the top
+    };
+    const Case cases[] = {
+        {"1280x960", 1280, 960, 0, 0, 1280, 960},   {"1280x720", 1280, 720, 160, 0, 960, 720},
+        {"1920x1080", 1920, 1080, 240, 0, 1440, 1080}, {"640x640", 640, 640, 0, 80, 640, 480},
+        {"135x100", 135, 100, 1, 0, 133, 100},      {"102x100", 102, 100, 0, 12, 102, 76},
+        {"106x100", 106, 100, 0, 10, 106, 80},      {"640x481", 640, 481, 0, 1, 640, 480},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        ScratchDir dir("capture_size");
+        // The show fades in from black: its second second is the first with a picture.
+        const ToolRun run = run_tool("brusk-capture", "--out " + dir.path + " --fps 1 --from 1 --seconds 1 --size " + c.size);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Image image = read_image(dir.frame(0));
+        ASSERT_EQ(image.width, c.width);
+        ASSERT_EQ(image.height, c.height);
+        int lit_outside = 0;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                const uint8_t* p = image.at(x, y);
+                const bool inside = x >= c.x && x < c.x + c.picture_width && y >= c.y && y < c.y + c.picture_height;
+                if (!inside) lit_outside += p[0] != 0 || p[1] != 0 || p[2] != 0;
+            }
+        EXPECT_EQ(lit_outside, 0);
+        // Between the show's own letterbox bars the picture reaches its first and last columns:
+        // there the gradient shows, but where a sprite covers it.
+        for (const int x : {c.x, c.x + c.picture_width - 1}) {
+            int rows = 0, lit = 0;
+            for (int y = c.y + c.picture_height / 4; y < c.y + c.picture_height * 3 / 4; ++y, ++rows)
+                lit += image.at(x, y)[1] > 40;
+            EXPECT_GT(lit, rows * 3 / 4) << "column " << x;
+        }
+    }
+}
+
+// The average of each factor x factor block, rounded to nearest with ties to even.
+std::vector<uint8_t> averaged_down(const Image& image, int factor) {
+    const int w = image.width / factor, h = image.height / factor;
+    std::vector<uint8_t> out(static_cast<size_t>(w) * h * 3);
+    const int d = factor * factor;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int j = 0; j < factor; ++j)
+                    for (int i = 0; i < factor; ++i) sum += image.at(x * factor + i, y * factor + j)[c];
+                const double exact = static_cast<double>(sum) / d;
+                out[(static_cast<size_t>(y) * w + x) * 3 + c] = static_cast<uint8_t>(std::nearbyint(exact));
+            }
+    return out;
+}
+
+// --supersample N draws at N times the size, exactly as --size would, and averages it down;
+// a 4:3 picture at twice the size, averaged down, is the default frame but for the edges the
+// larger drawing resolves finer.
+TEST(Capture, SupersampledFramesAreTheLargerDrawingAveragedDown) {
+    ScratchDir large("capture_large"), smooth("capture_smooth"), plain("capture_plain");
+    const std::string span = " --fps 2 --from 20 --seconds 0.5";  // the metaballs and their wire cube
+    ASSERT_EQ(run_tool("brusk-capture", "--out " + large.path + span + " --size 1280x720").status, 0);
+    ASSERT_EQ(run_tool("brusk-capture", "--out " + smooth.path + span + " --size 640x360 --supersample 2").status, 0);
+    ASSERT_EQ(run_tool("brusk-capture", "--out " + plain.path + span + " --size 640x360").status, 0);
+    const Image drawn = read_image(large.frame(0));
+    const Image averaged = read_image(smooth.frame(0));
+    const Image direct = read_image(plain.frame(0));
+    ASSERT_EQ(averaged.width, 640);
+    ASSERT_EQ(averaged.height, 360);
+    EXPECT_TRUE(averaged_down(drawn, 2) == averaged.rgb);
+    // Smoothing shows: the averaged frame has in-between shades where the direct one has a step.
+    size_t differ = 0;
+    for (size_t i = 0; i < direct.rgb.size(); ++i) differ += direct.rgb[i] != averaged.rgb[i];
+    EXPECT_GT(differ, direct.rgb.size() / 100);
+}
+
+// Lines keep their width in pixels of the 640 x 480 picture: drawn at twice the size, the
+// ribbons' lines are twice as wide, so the pixels their colour tints grow four times (twice as
+// long, twice as wide); lines of the same width would tint only twice as many.
+int tinted_pixels(const Image& image) {
+    int tinted = 0;
+    for (size_t i = 0; i < image.rgb.size(); i += 3) tinted += image.rgb[i] > image.rgb[i + 1] + 8;
+    return tinted;
+}
+
+TEST(Capture, LinesGrowWithThePicture) {
+    ScratchDir single("capture_lines_1"), twice("capture_lines_2");
+    const std::string span = " --fps 4 --from 72 --seconds 0.25";  // the ribbons
+    ASSERT_EQ(run_tool("brusk-capture", "--out " + single.path + span).status, 0);
+    ASSERT_EQ(run_tool("brusk-capture", "--out " + twice.path + span + " --size 1280x960").status, 0);
+    const int at_single = tinted_pixels(read_image(single.frame(0)));
+    const int at_twice = tinted_pixels(read_image(twice.frame(0)));
+    ASSERT_GT(at_single, 1000);
+    const double growth = static_cast<double>(at_twice) / at_single;
+    EXPECT_GT(growth, 3.5) << at_single << " tinted pixels at 640x480, " << at_twice << " at 1280x960";
+    EXPECT_LT(growth, 4.6) << at_single << " tinted pixels at 640x480, " << at_twice << " at 1280x960";
+}
+
 TEST(Capture, BadArgumentsAreRefusedWithAReason) {
     struct Case {
         const char* arguments;
@@ -332,6 +491,22 @@ TEST(Capture, BadArgumentsAreRefusedWithAReason) {
         {"--out x --seconds 1 --pass", "--seconds and --pass exclude each other"},
         {"--out x --from 10000 --seconds 900", "at most 3 hours"},
         {"--out x --frames 10", "unknown argument \"--frames\""},
+        {"--out x --size", "--size needs a value"},
+        {"--out x --size 640", "--size wants WxH"},
+        {"--out x --size 640x", "--size wants WxH"},
+        {"--out x --size x480", "--size wants WxH"},
+        {"--out x --size 640x480x2", "--size wants WxH"},
+        {"--out x --size 640X480", "--size wants WxH"},
+        {"--out x --size 15x480", "--size wants WxH"},
+        {"--out x --size 640x8193", "--size wants WxH"},
+        {"--out x --size -640x480", "--size wants WxH"},
+        {"--out x --size 0640x480", "--size wants WxH"},
+        {"--out x --size 99999999999x480", "--size wants WxH"},
+        {"--out x --supersample 0", "--supersample wants"},
+        {"--out x --supersample 5", "--supersample wants"},
+        {"--out x --supersample 2.5", "--supersample wants"},
+        {"--out x --size 4200x3150 --supersample 4", "at most 16384 pixels a side"},
+        {"--out x --size 641x480 --ffmpeg x.mp4", "--ffmpeg needs an even width and height"},
         {"--out x extra", "unknown argument \"extra\""},
     };
     for (const Case& c : cases) {
@@ -417,36 +592,129 @@ TEST(Capture, FfmpegMuxesTheFramesWithTheSound) {
     }
 }
 
-// Ctrl-C stops the capture after the frame it is on; the frames written and the WAV agree and
-// the WAV's header counts what is in it.
-TEST(Capture, InterruptStopsAfterTheCurrentFrameWithValidFiles) {
-    ScratchDir dir("capture_interrupt");
+// Starts brusk-capture in a child with `arguments`; `before_exec` runs in the child first.
+pid_t start_capture(const std::vector<std::string>& arguments, void (*before_exec)() = nullptr) {
     const std::string tool = test_support::binary_path("tools/brusk-capture");
+    std::vector<char*> argv{const_cast<char*>(tool.c_str())};
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::freopen("/dev/null", "w", stdout);
         setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-        execl(tool.c_str(), tool.c_str(), "--out", dir.path.c_str(), "--seconds", "120", static_cast<char*>(nullptr));
+        if (before_exec) before_exec();
+        execv(tool.c_str(), argv.data());
         _exit(127);
     }
-    // Wait for a few frames, then interrupt as a terminal would.
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!std::filesystem::exists(dir.frame(5)) && std::chrono::steady_clock::now() < give_up)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    kill(pid, SIGINT);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    return pid;
+}
 
+int frames_in(const ScratchDir& dir) {
     int frames = 0;
     while (std::filesystem::exists(dir.frame(frames))) ++frames;
-    EXPECT_GE(frames, 6);
-    EXPECT_LT(frames, 120 * 60);
-    const std::string sound = wav_data(dir.path + "/audio.wav");
-    EXPECT_EQ(sound.size(), static_cast<size_t>(audio_frame(frames, 60, 1)) * 4);
-    EXPECT_FALSE(read_frame(dir.frame(frames - 1)).empty());
+    return frames;
+}
+
+// Nothing but whole files: no frame left half written, empty or under a temporary name.
+void expect_only_whole_files(const ScratchDir& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        EXPECT_GT(entry.file_size(), 0u);
+        EXPECT_EQ(name.find(".part"), std::string::npos);
+        if (name.rfind("frame_", 0) == 0) {
+            const Image image = read_image(entry.path().string());
+            EXPECT_EQ(image.width, W);
+        }
+    }
+}
+
+// Ctrl-C, kill or timeout, and a closed terminal stop the capture after the frame it is on; the
+// frames written and the WAV agree, the WAV's header counts what is in it, and every frame is whole.
+TEST(Capture, InterruptStopsAfterTheCurrentFrameWithValidFiles) {
+    for (const int stop_signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(stop_signal));
+        ScratchDir dir("capture_interrupt");
+        const pid_t pid = start_capture({"--out", dir.path, "--seconds", "120"});
+        ASSERT_GE(pid, 0);
+        // Wait for a few frames, then send the signal.
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!std::filesystem::exists(dir.frame(5)) && std::chrono::steady_clock::now() < give_up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        kill(pid, stop_signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + stop_signal);
+
+        const int frames = frames_in(dir);
+        EXPECT_GE(frames, 6);
+        EXPECT_LT(frames, 120 * 60);
+        const std::string sound = wav_data(dir.path + "/audio.wav");
+        EXPECT_EQ(sound.size(), static_cast<size_t>(audio_frame(frames, 60, 1)) * 4);
+        expect_only_whole_files(dir);
+    }
+}
+
+// A write that fails (a full disk, here a file size limit or /dev/full) stops the capture with
+// the reason in one line and a failing status. What it leaves is whole: frames complete or
+// absent, the WAV cut to whole frames with a header that counts them.
+void limit_files_to_64k() {
+    signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+    const rlimit limit{64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+void limit_files_to_1m() {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{1024 * 1024, 1024 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST(Capture, AFullDiskStopsItWithTheReasonAndLeavesOnlyWholeFiles) {
+    struct Case {
+        const char* name;
+        void (*before_exec)();
+        const char* full_file;  // made a link to /dev/full, or null
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"frames larger than the limit", limit_files_to_64k, nullptr, ".png: File too large"},
+        {"sound longer than the limit", limit_files_to_1m, nullptr, "audio.wav: File too large"},
+        {"no room for the sound", nullptr, "audio.wav", "audio.wav: No space left on device"},
+        {"no room for a frame", nullptr, "frame_000003.png.part", "frame_000003.png: No space left on device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir("capture_full");
+        std::filesystem::create_directories(dir.path);
+        if (c.full_file) std::filesystem::create_symlink("/dev/full", dir.path + "/" + c.full_file);
+        const std::string err_path = dir.path + ".err";
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::freopen(err_path.c_str(), "w", stderr);
+            std::freopen("/dev/null", "w", stdout);
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            if (c.before_exec) c.before_exec();
+            const std::string tool = test_support::binary_path("tools/brusk-capture");
+            execl(tool.c_str(), tool.c_str(), "--out", dir.path.c_str(), "--seconds", "10", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const std::string err = test_support::read_file(err_path);
+        std::remove(err_path.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_FALSE(std::filesystem::exists(dir.frame(600)));
+        expect_only_whole_files(dir);
+        if (std::filesystem::exists(dir.path + "/audio.wav")) {
+            const std::string sound = wav_data(dir.path + "/audio.wav");
+            EXPECT_LT(sound.size(), 10u * 44100 * 4);
+        }
+    }
 }
 
 }  // namespace
