@@ -1,6 +1,8 @@
-// Loads arbitrary bytes as a module through the real loader and, when they load, plays a short
-// stretch of the song through the engine and the mixer, then frees everything. A refused file
-// must leave no block behind, and so must one that plays.
+// Loads arbitrary bytes as a module through the real loader and, when they load, plays a stretch
+// of the song through the engine and the mixer, then frees everything. A refused file must leave
+// no block behind, and so must one that plays. Built twice: a short render that tries many
+// inputs, and (BRUSK_LONG_RENDER) a long one at the lowest rate that reaches the state only
+// long play builds up: slides run far, envelopes and counters go on for 100,000 ticks.
 
 #include <cstdint>
 #include <cstdio>
@@ -17,11 +19,17 @@ namespace {
 
 // A low rate keeps each input cheap: the engine runs the same ticks at any rate, and the
 // mixer's steps reach the same largest values (they are capped relative to the rate).
+#if defined(BRUSK_LONG_RENDER)
+constexpr int32_t RATE = 1000;  // the lowest the mixer takes: 20 frames a tick at 125 BPM
+constexpr int64_t RENDER_FRAMES = int64_t{RATE} * 60 * 40;  // 40 minutes of song, for slow tempos
+constexpr int32_t TICK_CAP = 100000;
+#else
 constexpr int32_t RATE = 4000;
 constexpr int64_t RENDER_FRAMES = RATE * 3;  // three seconds of song
 // The fastest tempo ticks every few frames; the tick cap keeps such a file from costing more
 // than a slow one.
 constexpr int32_t TICK_CAP = 500;
+#endif
 constexpr size_t MAX_INPUT = 1 << 20;
 
 int32_t ticks = 0;
