@@ -337,9 +337,9 @@ TEST(Capture, DefaultSizeFramesShowTheSamePixels) {
     const Case cases[] = {
         {"--fps 1 --pass",
          {{"credits", 0x3d075352ffe05c8bull},
-          {"metaballs", 0x73901fe46525e176ull},
+          {"metaballs", 0x83b573274c6d94faull},
           {"ribbons", 0xf4a0469c9545a7d9ull},
-          {"metaballs", 0xbf882d56ae3cb41full},
+          {"metaballs", 0x4bf5596a409092d6ull},
           {"fountain", 0xcc0655e1d4907c39ull}}},
         {"--fps 60 --seconds 1", {{"credits", 0x33b88a267ed96a3aull}}},
     };
