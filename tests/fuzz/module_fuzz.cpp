@@ -7,10 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include "music/engine.h"
-#include "music/file_access.h"
 #include "music/mixer.h"
 #include "music/song.h"
 #include "shell/runtime.h"
@@ -48,22 +46,14 @@ void fail(const char* what, int32_t before, int32_t after) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > MAX_INPUT) return -1;
-    // The memory callbacks read the image's length from the four bytes stored after it.
-    std::vector<uint8_t> image(data, data + size);
-    for (int i = 0; i < 4; ++i) image.push_back(static_cast<uint8_t>(size >> (8 * i)));
-    music::set_memory_image(image.data(), image.data() + size);
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
-
     const int32_t before = runtime::heap_live_blocks();
-    music::Song* song = music::load_song("");
+    music::Song* song = music::load_song_from_memory(data, static_cast<uint32_t>(size));
     if (!song) {
         if (runtime::heap_live_blocks() != before) fail("refused module leaked", before, runtime::heap_live_blocks());
         if (music::load_error()[0] == '\0') {
             std::fprintf(stderr, "module_fuzz: a module was refused without a reason\n");
             std::abort();
         }
-        music::set_memory_image(nullptr, nullptr);
         return 0;
     }
     if (music::mixer_start_offline(song, RATE)) {
@@ -75,6 +65,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     music::free_song(song);
     if (runtime::heap_live_blocks() != before) fail("played module leaked", before, runtime::heap_live_blocks());
-    music::set_memory_image(nullptr, nullptr);
     return 0;
 }
