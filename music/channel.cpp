@@ -93,13 +93,11 @@ void apply_volume_column(ChannelState* channel, uint8_t v) {
     switch (v >> 4) {
         case 0x6:
         case 0x8:
-            channel->volume = channel->volume - x < 0 ? 0 : channel->volume - x;
-            channel->update_flags |= UPDATE_VOLUME;
+            slide_volume_down(channel, x);
             break;
         case 0x7:
         case 0x9:
-            channel->volume = channel->volume + x > 64 ? 64 : channel->volume + x;
-            channel->update_flags |= UPDATE_VOLUME;
+            slide_volume_up(channel, x);
             break;
         case 0xA:
             channel->vibrato_speed = static_cast<uint8_t>(x);
@@ -125,6 +123,18 @@ void apply_volume_column(ChannelState* channel, uint8_t v) {
         default:  // 0x01-0x0F, 0x51-0x5F
             break;
     }
+}
+
+// A volume set above 64 (effect C, a sample's own volume) stays there under a slide down and
+// comes to 64 under any slide up.
+void slide_volume_up(ChannelState* channel, int32_t x) {
+    channel->volume = channel->volume + x > 64 ? 64 : channel->volume + x;
+    channel->update_flags |= UPDATE_VOLUME;
+}
+
+void slide_volume_down(ChannelState* channel, int32_t x) {
+    channel->volume = channel->volume - x < 0 ? 0 : channel->volume - x;
+    channel->update_flags |= UPDATE_VOLUME;
 }
 
 void slide_panning(ChannelState* channel, int32_t delta) {

@@ -64,6 +64,9 @@ int32_t amiga_period(int32_t played_note, int8_t finetune);
 
 void reset_for_instrument(ChannelState* channel, const Sample* sample);
 void apply_volume_column(ChannelState* channel, uint8_t volume_column);
+// Volume slides by x: up to at most 64, down to at least 0.
+void slide_volume_up(ChannelState* channel, int32_t x);
+void slide_volume_down(ChannelState* channel, int32_t x);
 // Volume-column panning slide by delta: not clamped to 0..255, saturating at the 32-bit range.
 void slide_panning(ChannelState* channel, int32_t delta);
 void envelope_step(ChannelState* channel, EnvelopeState* env, const EnvelopePoint* points,

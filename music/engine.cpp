@@ -53,7 +53,7 @@ void select_instrument(const Song* song, const ChannelState& channel, const Inst
     *sample = (k < 16 && chosen->samples[k]) ? chosen->samples[k] : &empty_sample;
 }
 
-void step_envelopes(ChannelState& channel, const Instrument* instrument) {
+void step_volume_envelope(ChannelState& channel, const Instrument* instrument) {
     if ((instrument->volume_envelope_type & 1) && channel.volume_env.finished == 0) {
         envelope_step(&channel, &channel.volume_env, instrument->volume_envelope, instrument->volume_point_count,
                       instrument->volume_envelope_type, instrument->volume_sustain_point,
@@ -78,11 +78,10 @@ void fade_out(ChannelState& channel, const Instrument* instrument) {
 void volume_slide(ChannelState& channel) {
     const int32_t up = channel.volume_slide_param >> 4;
     const int32_t down = channel.volume_slide_param & 15;
-    if (up != 0) {
-        channel.volume = channel.volume + up > 64 ? 64 : channel.volume + up;
-    } else if (down != 0) {
-        channel.volume = channel.volume - down < 0 ? 0 : channel.volume - down;
-    }
+    if (up != 0)
+        slide_volume_up(&channel, up);
+    else if (down != 0)
+        slide_volume_down(&channel, down);
     channel.update_flags |= UPDATE_VOLUME;
 }
 
@@ -176,12 +175,10 @@ void volume_column_later(ChannelState& channel, uint8_t v) {
     const int32_t x = v & 15;
     switch (v >> 4) {
         case 0x6:
-            channel.volume = channel.volume - x < 0 ? 0 : channel.volume - x;
-            channel.update_flags |= UPDATE_VOLUME;
+            slide_volume_down(&channel, x);
             break;
         case 0x7:
-            channel.volume = channel.volume + x > 64 ? 64 : channel.volume + x;
-            channel.update_flags |= UPDATE_VOLUME;
+            slide_volume_up(&channel, x);
             break;
         case 0xD:
             slide_panning(&channel, -x);
@@ -235,7 +232,7 @@ void start_row(Song* song) {
         if (note == KEY_OFF || cell.effect == 0x14) channel.key_released = 1;
 
         if (instrument->volume_envelope_type & 1) {
-            step_envelopes(channel, instrument);
+            step_volume_envelope(channel, instrument);
         } else if (channel.key_released) {
             channel.volume_env.value = 0;  // a key-off cuts a note without a volume envelope
         }
@@ -258,7 +255,7 @@ void run_tick_effects(Song* song) {
         select_instrument(song, channel, &instrument, &sample);
         channel.period_offset = 0;
         channel.update_flags = 0;
-        step_envelopes(channel, instrument);
+        step_volume_envelope(channel, instrument);
         step_panning_envelope(channel, instrument);
         if (channel.key_released) fade_out(channel, instrument);
         volume_column_later(channel, cell.volume_column);

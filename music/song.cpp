@@ -109,7 +109,7 @@ bool read_pattern(Reader& in, Song* song, int32_t index) {
 
 // Point counts beyond the 12 stored points are clamped, and sustain or loop points that name
 // a missing point switch their feature off, so envelope stepping stays inside the points.
-void check_envelope(uint8_t& count, uint8_t& type, uint8_t sustain, uint8_t loop_start, uint8_t loop_end) {
+void clamp_envelope(uint8_t& count, uint8_t& type, uint8_t sustain, uint8_t loop_start, uint8_t loop_end) {
     if (count > MAX_ENVELOPE_POINTS) count = MAX_ENVELOPE_POINTS;
     if (count < 2) type = 0;
     if (sustain >= count) type = static_cast<uint8_t>(type & ~2u);
@@ -139,9 +139,9 @@ bool read_instrument_header(Reader& in, Instrument& ins, int64_t start, int64_t 
     ins.vibrato_depth = p[12];
     ins.vibrato_rate = p[13];
     ins.fadeout = static_cast<uint16_t>(le16(p + 14) << 1);
-    check_envelope(ins.volume_point_count, ins.volume_envelope_type, ins.volume_sustain_point, ins.volume_loop_start,
+    clamp_envelope(ins.volume_point_count, ins.volume_envelope_type, ins.volume_sustain_point, ins.volume_loop_start,
                    ins.volume_loop_end);
-    check_envelope(ins.panning_point_count, ins.panning_envelope_type, ins.panning_sustain_point,
+    clamp_envelope(ins.panning_point_count, ins.panning_envelope_type, ins.panning_sustain_point,
                    ins.panning_loop_start, ins.panning_loop_end);
     in.seek(start + header_size);
     return true;
