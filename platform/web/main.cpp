@@ -98,6 +98,12 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* brusk_read_pixels() {
     return pixels.data();
 }
 
+// The audible order and row as order x 256 + row, for the page's tests; -1 without a song.
+EMSCRIPTEN_KEEPALIVE int brusk_position() {
+    if (!show::loaded_song) return -1;
+    return music::get_order(show::loaded_song) * 256 + music::get_row(show::loaded_song);
+}
+
 // Waits until the frame drawn so far is finished (a one-pixel read), for timing frames.
 EMSCRIPTEN_KEEPALIVE void brusk_finish() {
     gl11::flush();

@@ -1,6 +1,6 @@
 // OpenGL 1.1 lines on WebGL, whose lines are one pixel wide at most: glLineWidth and
 // GL_LINE_SMOOTH, with every line drawn as a quad in window coordinates around its segment.
-// A smooth line's quad reaches a pixel past the line's rectangle, and the fragment shader
+// A smooth line's quad reaches half a pixel past the line's rectangle, and the fragment shader
 // takes each pixel's coverage of the rectangle into its alpha; an aliased line's quad is the
 // rectangle itself. Also glPolygonMode, whose GL_LINE draws a polygon's edges as such lines.
 // Colour and depth run linearly along the line in window coordinates.
@@ -50,7 +50,8 @@ void add_line(const Point& from, const Point& to) {
     const float nx = -ty, ny = tx;                   // across
     const float half = (state.line_width > 0.0f ? state.line_width : 1.0f) * 0.5f;
     const bool smooth = state.line_smooth;
-    const float margin = smooth ? 1.0f : 0.0f;
+    // A pixel whose centre lies half a pixel or more outside the rectangle has no coverage.
+    const float margin = smooth ? 0.5f : 0.0f;
     const float reach = half + margin;
 
     adding_line();

@@ -39,7 +39,7 @@ void main() {
 
 // v_edge: across and along the line in pixels, its half width and its length; a negative half
 // width marks a polygon. A smooth line covers a pixel by how much of it lies within the line's
-// rectangle, measured across and along.
+// rectangle, measured across and along; a pixel it does not cover at all is not drawn.
 const char* const FRAGMENT_SHADER = R"(
 #ifdef GL_FRAGMENT_PRECISION_HIGH
 precision highp float;
@@ -57,6 +57,7 @@ void main() {
     if (v_edge.z >= 0.0) {
         float across = clamp(v_edge.z + 0.5 - abs(v_edge.x), 0.0, 1.0);
         float along = clamp(v_edge.y + 0.5, 0.0, 1.0) * clamp(v_edge.w - v_edge.y + 0.5, 0.0, 1.0);
+        if (across * along <= 0.0) discard;  // outside the line: the quad's margin only
         colour.a *= across * along;
     }
     gl_FragColor = colour;
