@@ -78,6 +78,7 @@
   var loading = createBrusk({canvas: $('canvas'), showMessage: showMessage});
   document.body.dataset.state = 'question';
   ask('-*- Gfx Mode Selection -*-', 'Start in fullscreen ? (RECOMMANDED)', function (yes) {
+    window.bruskAnsweredAt = performance.now();  // with bruskFirstFrameAt: the start-up's time
     var audio = null;
     try {
       audio = new AudioContext({sampleRate: 44100});
@@ -106,7 +107,9 @@
       }
       document.body.dataset.state = 'running';
       var frame = function () {
-        if (m._brusk_live_frame()) requestAnimationFrame(frame);
+        var going = m._brusk_live_frame();
+        if (!window.bruskFirstFrameAt) window.bruskFirstFrameAt = performance.now();
+        if (going) requestAnimationFrame(frame);
         else ended();
       };
       requestAnimationFrame(frame);

@@ -46,6 +46,7 @@ function launch() {
       '--disable-renderer-backgrounding', '--disable-backgrounding-occluded-windows',
     ],
     defaultViewport: {width: 800, height: 700},
+    protocolTimeout: 900000,  // drawing on to a late frame takes minutes on a slow machine
   });
 }
 

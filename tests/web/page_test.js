@@ -1,8 +1,8 @@
-// The whole demo as a page, in the system's headless chromium: the start-up question with its
-// texts; No gives the 640 x 480 canvas with the gradient and the letterbox bars; the audible
-// order and row move on with the audio clock; Escape and a left click in the picture end the
-// run, keeping the last frame and offering a new start; the WAV link saves brusk-wav's file,
-// byte for byte.
+// The whole demo as a page, in the system's headless chromium: its three files and their size;
+// the start-up question with its texts; No gives the 640 x 480 canvas with the gradient and the
+// letterbox bars; the audible order and row move on with the audio clock; Escape and a left
+// click in the picture end the run, keeping the last frame and offering a new start; the WAV
+// link saves brusk-wav's file, byte for byte.
 //
 //   node tests/web/page_test.js BRUSK_WAV [WEB_DIR]
 'use strict';
@@ -10,6 +10,7 @@ const {execFileSync} = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
+const zlib = require('zlib');
 const c = require('./common');
 
 const failures = [];
@@ -53,6 +54,11 @@ async function main() {
   const brusk_wav = process.argv[2];
   const webDir = path.resolve(process.argv[3] || path.join(c.ROOT, 'build/web'));
   if (!brusk_wav || !fs.existsSync(brusk_wav)) throw new Error('usage: page_test.js BRUSK_WAV [WEB_DIR]');
+  // Three files and nothing else, small enough for any link.
+  const files = fs.readdirSync(webDir).sort();
+  const gzipped = files.reduce((sum, f) => sum + zlib.gzipSync(fs.readFileSync(path.join(webDir, f)), {level: 9}).length, 0);
+  check(files.join(' ') === 'brusk.html brusk.js brusk.wasm' && gzipped <= 800 * 1024,
+        `the page is ${files.join(', ')}: ${(gzipped / 1024).toFixed(0)} KB gzipped (at most 800)`);
   const server = await c.serve(webDir);
   const url = `http://127.0.0.1:${server.address().port}/brusk.html`;
   const browser = await c.launch();
