@@ -1,8 +1,8 @@
 // The whole demo as a page, in the system's headless chromium: its three files and their size;
 // the start-up question with its texts; No gives the 640 x 480 canvas with the gradient and the
-// letterbox bars; the audible order and row move on with the audio clock; Escape and a left
-// click in the picture end the run, keeping the last frame and offering a new start; the WAV
-// link saves brusk-wav's file, byte for byte.
+// letterbox bars; the audible order and row move on with the audio clock, and stop while the
+// tab is hidden; Escape and a left click in the picture end the run, keeping the last frame and
+// offering a new start; the WAV link saves brusk-wav's file, byte for byte.
 //
 //   node tests/web/page_test.js BRUSK_WAV [WEB_DIR]
 'use strict';
@@ -109,6 +109,27 @@ async function main() {
     const text = (p) => `order ${p >> 8} row ${p & 255}`;
     check(later > first, `the audible position advances (${text(first)}, 4 s later ${text(later)})`);
 
+    // A hidden tab pauses the sound and with it the audio clock the show follows; back in
+    // front, both go on from there.
+    const status = () => page.evaluate(() => ({
+      visibility: document.visibilityState, audio: window.bruskModule.audioContext.state,
+      clock: window.bruskModule.audioContext.currentTime, position: window.bruskModule._brusk_position(),
+    }));
+    const other = await browser.newPage();
+    await other.bringToFront();
+    await new Promise((r) => setTimeout(r, 500));
+    const hidden = await status();
+    await new Promise((r) => setTimeout(r, 2000));
+    const stillHidden = await status();
+    await page.bringToFront();
+    await new Promise((r) => setTimeout(r, 2500));
+    const back = await status();
+    await other.close();
+    check(hidden.visibility === 'hidden' && stillHidden.audio === 'suspended' && stillHidden.clock === hidden.clock &&
+          back.audio === 'running' && back.clock > stillHidden.clock && back.position > stillHidden.position,
+          `a hidden tab pauses the sound and the show (audio ${stillHidden.audio}, clock held at ` +
+          `${stillHidden.clock.toFixed(2)} s); back in front both go on (${back.audio}, ${text(stillHidden.position)} -> ${text(back.position)})`);
+
     // Escape ends the run: the sound stops, the frame stays, a new start is offered.
     await page.keyboard.press('Escape');
     await page.waitForFunction(() => document.body.dataset.state === 'ended', {timeout: 10000}).catch(() => {});
@@ -153,7 +174,7 @@ async function main() {
     console.log(`web page: FAIL: ${failures.length} check(s) failed`);
     return 1;
   }
-  console.log('web page: PASS: question, windowed canvas, audible position, Escape, left click, WAV link');
+  console.log('web page: PASS: files and size, question, windowed canvas, audible position, hidden tab, Escape, left click, WAV link');
   return 0;
 }
 
