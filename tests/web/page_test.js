@@ -1,8 +1,9 @@
 // The whole demo as a page, in the system's headless chromium: its three files and their size;
 // the start-up question with its texts; No gives the 640 x 480 canvas with the gradient and the
-// letterbox bars; the audible order and row move on with the audio clock, and stop while the
-// tab is hidden; Escape and a left click in the picture end the run, keeping the last frame and
-// offering a new start; the WAV link saves brusk-wav's file, byte for byte.
+// letterbox bars; Yes full screen, or the fallback question where full screen is refused; the
+// audible order and row move on with the audio clock, and stop while the tab is hidden; Escape
+// and a left click in the picture end the run, keeping the last frame and offering a new start;
+// the WAV link saves brusk-wav's file, byte for byte.
 //
 //   node tests/web/page_test.js BRUSK_WAV [WEB_DIR]
 'use strict';
@@ -145,6 +146,53 @@ async function main() {
     check(errors.length === 0, `no page errors (${errors.join('; ') || 'none'})`);
     await page.close();
 
+    // Yes: full screen from that click, the picture filling the screen's height without the
+    // cursor; Escape ends the run and leaves full screen.
+    ({page, errors} = await open(browser, url));
+    await page.setViewport({width: 1000, height: 600});
+    await page.click('#yes');
+    await page.waitForFunction(() => window.bruskModule && window.bruskModule._brusk_position() >= 0, {timeout: 30000});
+    const full = await page.evaluate(() => {
+      const canvas = document.getElementById('canvas'), box = canvas.getBoundingClientRect();
+      return {full: !!document.fullscreenElement, box: `${box.width}x${box.height}`, fit: getComputedStyle(canvas).objectFit,
+              cursor: getComputedStyle(canvas).cursor};
+    });
+    check(full.full && full.box === '1000x600' && full.fit === 'contain' && full.cursor === 'none',
+          `Yes goes full screen: the canvas fills the screen (${full.box}) showing the 4:3 picture at full height, no cursor`);
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => document.body.dataset.state === 'ended', {timeout: 10000}).catch(() => {});
+    const left = await page.evaluate(() => ({state: document.body.dataset.state, full: !!document.fullscreenElement}));
+    check(left.state === 'ended' && !left.full, `Escape in full screen ends the run and leaves full screen (${left.state})`);
+    await page.close();
+
+    // A browser that refuses full screen: the fallback question, the same way. Yes runs in the
+    // page; No closes with the window's message.
+    for (const windowed of [true, false]) {
+      const refusing = await browser.newPage();
+      await refusing.evaluateOnNewDocument(() => {
+        Element.prototype.requestFullscreen = () => Promise.reject(new Error('refused'));
+      });
+      await refusing.goto(url);
+      await refusing.waitForSelector('#question:not([hidden])');
+      await refusing.click('#yes');
+      await refusing.waitForFunction(() => document.getElementById('question-caption').textContent === 'Orlu GL' &&
+                                           !document.getElementById('question').hidden, {timeout: 10000}).catch(() => {});
+      const asked = await refusing.evaluate(() => document.getElementById('question-text').textContent);
+      await refusing.click(windowed ? '#yes' : '#no');
+      await refusing.waitForFunction(() => document.body.dataset.state !== 'question', {timeout: 30000}).catch(() => {});
+      const after = await refusing.evaluate(() => ({
+        state: document.body.dataset.state, full: !!document.fullscreenElement,
+        message: document.getElementById('message').hidden ? '' :
+          document.getElementById('message-caption').textContent + ': ' + document.getElementById('message-text').textContent,
+      }));
+      const wantText = 'The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?';
+      check(asked === wantText && (windowed ? after.state === 'running' && !after.full && !after.message
+                                            : after.state === 'ended' && after.message === 'ERROR: Program Will Now Close.'),
+            `full screen refused: the fallback question, then ${windowed ? 'Yes runs in the page' : 'No closes'} ` +
+            `(${after.state}${after.message ? ', "' + after.message + '"' : ''})`);
+      await refusing.close();
+    }
+
     // A left click in the picture ends it too.
     ({page, errors} = await open(browser, url));
     await startWindowed(page);
@@ -174,7 +222,7 @@ async function main() {
     console.log(`web page: FAIL: ${failures.length} check(s) failed`);
     return 1;
   }
-  console.log('web page: PASS: files and size, question, windowed canvas, audible position, hidden tab, Escape, left click, WAV link');
+  console.log('web page: PASS: files and size, question, windowed canvas, full screen and its fallback, audible position, hidden tab, Escape, left click, WAV link');
   return 0;
 }
 
