@@ -80,7 +80,7 @@ void polygon(const Point* corners, int count) {
         }
         if (mode == GL_POINT) return;
     }
-    for (int i = 1; i + 1 < count; ++i) add_triangle(corners[0], corners[i], corners[i + 1]);
+    add_polygon(corners, count);
 }
 
 void assemble() {

@@ -81,15 +81,17 @@ void transform(const Matrix& a, const float in[4], float out[4]);
 void light_vertex(const float eye[4], float out[4]);
 
 // --- Shaders and the batch (gl_shading.cpp).
-bool start_shading();  // program and buffer; false without a context
-std::vector<Vertex>& batch();
+bool start_shading();  // program and buffers; false without a context
+bool batch_empty();
 void flush();  // draws the batch with the state it was gathered under, then empties it
 // Marks a change of state that WebGL draws with: what is batched is drawn first.
 inline void state_changing() {
-    if (!batch().empty()) flush();
+    if (!batch_empty()) flush();
 }
-void add_triangle(const Point& a, const Point& b, const Point& c);
-void adding_line();  // before a line's quad goes into the batch
+// A convex polygon of `count` corners into the batch, as a fan of triangles.
+void add_polygon(const Point* corners, int count);
+// A line's quad (corners counter-clockwise) into the batch.
+void add_line_quad(const Vertex corners[4]);
 
 // --- Lines (gl_lines.cpp).
 void add_line(const Point& a, const Point& b);
@@ -142,7 +144,7 @@ void emscripten_glBufferData(GLenum target, long size, const void* data, GLenum 
 void emscripten_glEnableVertexAttribArray(GLuint index);
 void emscripten_glVertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean normalized, GLsizei stride,
                                       const void* pointer);
-void emscripten_glDrawArrays(GLenum mode, GLint first, GLsizei count);
+void emscripten_glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices);
 void emscripten_glFinish();
 void emscripten_glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type,
                              void* pixels);
@@ -150,6 +152,8 @@ void emscripten_glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GL
 
 // WebGL names that OpenGL 1.1 has not.
 constexpr GLenum WEBGL_ARRAY_BUFFER = 0x8892;
+constexpr GLenum WEBGL_ELEMENT_ARRAY_BUFFER = 0x8893;
+constexpr GLenum WEBGL_UNSIGNED_SHORT = 0x1403;
 constexpr GLenum WEBGL_STREAM_DRAW = 0x88E0;
 constexpr GLenum WEBGL_FRAGMENT_SHADER = 0x8B30;
 constexpr GLenum WEBGL_VERTEX_SHADER = 0x8B31;

@@ -54,7 +54,6 @@ void add_line(const Point& from, const Point& to) {
     const float margin = smooth ? 0.5f : 0.0f;
     const float reach = half + margin;
 
-    adding_line();
     Vertex corner[4];
     const float across[4] = {-reach, reach, reach, -reach};
     const float along[4] = {-margin, -margin, length + margin, length + margin};
@@ -77,9 +76,7 @@ void add_line(const Point& from, const Point& to) {
         v.edge[2] = smooth ? half : -1.0f;
         v.edge[3] = length;
     }
-    // Counter-clockwise on the screen, though lines are never culled.
-    std::vector<Vertex>& out = batch();
-    for (int i : {0, 1, 2, 0, 2, 3}) out.push_back(corner[i]);
+    add_line_quad(corner);
 }
 
 void add_outline(const Point* corners, int count) {

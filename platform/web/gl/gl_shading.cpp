@@ -66,8 +66,11 @@ void main() {
 
 GLuint program = 0;
 GLuint buffer = 0;
+GLuint index_buffer = 0;
+constexpr size_t MAX_BATCH_VERTICES = 65536;
 GLint textured_location = -1;
 std::vector<Vertex> vertices;
+std::vector<uint16_t> indices;
 bool batch_has_lines = false;
 
 GLuint compile(GLenum type, const char* source) {
@@ -141,6 +144,8 @@ bool start_shading() {
     textured_location = emscripten_glGetUniformLocation(program, "u_textured");
     emscripten_glGenBuffers(1, &buffer);
     emscripten_glBindBuffer(WEBGL_ARRAY_BUFFER, buffer);
+    emscripten_glGenBuffers(1, &index_buffer);
+    emscripten_glBindBuffer(WEBGL_ELEMENT_ARRAY_BUFFER, index_buffer);
     const GLsizei stride = sizeof(Vertex);
     emscripten_glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(Vertex, clip)));
     emscripten_glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(Vertex, colour)));
@@ -161,31 +166,53 @@ bool start_shading() {
     return true;
 }
 
-std::vector<Vertex>& batch() { return vertices; }
+bool batch_empty() { return vertices.empty(); }
 
-void add_triangle(const Point& a, const Point& b, const Point& c) {
+namespace {
+
+// Makes room for `count` more vertices: a batch is drawn with 16-bit indices.
+void reserve_vertices(size_t count) {
+    if (vertices.size() + count > MAX_BATCH_VERTICES) flush();
+}
+
+}  // namespace
+
+void add_polygon(const Point* corners, int count) {
+    if (count < 3) return;
     // With culling on, lines and polygons go in batches of their own: lines are never culled.
     if (batch_has_lines && state.cull_face) flush();
-    for (const Point* p : {&a, &b, &c}) {
+    reserve_vertices(static_cast<size_t>(count));
+    const auto base = static_cast<uint16_t>(vertices.size());
+    for (int i = 0; i < count; ++i) {
+        const Point& p = corners[i];
         Vertex v;
-        std::memcpy(v.clip, p->clip, sizeof v.clip);
-        std::memcpy(v.colour, p->colour, sizeof v.colour);
-        std::memcpy(v.tex, p->tex, sizeof v.tex);
+        std::memcpy(v.clip, p.clip, sizeof v.clip);
+        std::memcpy(v.colour, p.colour, sizeof v.colour);
+        std::memcpy(v.tex, p.tex, sizeof v.tex);
         v.edge[0] = v.edge[1] = v.edge[3] = 0.0f;
         v.edge[2] = -1.0f;
         vertices.push_back(v);
     }
+    for (int i = 1; i + 1 < count; ++i) {
+        indices.push_back(base);
+        indices.push_back(static_cast<uint16_t>(base + i));
+        indices.push_back(static_cast<uint16_t>(base + i + 1));
+    }
 }
 
-// Called by the line code before it adds a line's quad.
-void adding_line() {
+void add_line_quad(const Vertex corners[4]) {
     if (!batch_has_lines && state.cull_face && !vertices.empty()) flush();
     batch_has_lines = true;
+    reserve_vertices(4);
+    const auto base = static_cast<uint16_t>(vertices.size());
+    vertices.insert(vertices.end(), corners, corners + 4);
+    for (int i : {0, 1, 2, 0, 2, 3}) indices.push_back(static_cast<uint16_t>(base + i));
 }
 
 void flush() {
     if (vertices.empty() || !program) {
         vertices.clear();
+        indices.clear();
         batch_has_lines = false;
         return;
     }
@@ -202,8 +229,11 @@ void flush() {
     emscripten_glUniform1f(textured_location, textured ? 1.0f : 0.0f);
     emscripten_glBufferData(WEBGL_ARRAY_BUFFER, static_cast<long>(vertices.size() * sizeof(Vertex)), vertices.data(),
                             WEBGL_STREAM_DRAW);
-    emscripten_glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
+    emscripten_glBufferData(WEBGL_ELEMENT_ARRAY_BUFFER, static_cast<long>(indices.size() * sizeof(uint16_t)),
+                            indices.data(), WEBGL_STREAM_DRAW);
+    emscripten_glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), WEBGL_UNSIGNED_SHORT, nullptr);
     vertices.clear();
+    indices.clear();
     batch_has_lines = false;
 }
 
