@@ -12,6 +12,7 @@
 #include "music/mixer.h"
 #include "music/playback.h"
 #include "platform/wave_out.h"
+#include "platform/window.h"
 #include "platform/web/gl/gl_layer.h"
 #include "platform/web/web.h"
 #include "shell/driver.h"
@@ -58,6 +59,9 @@ EMSCRIPTEN_KEEPALIVE int brusk_live_start(int first, int fallback) {
     running = true;
     return 1;
 }
+
+// Browsers keep Escape for leaving full screen and may not pass it on: the page reports it.
+EMSCRIPTEN_KEEPALIVE void brusk_live_escape() { platform::web::post_key(platform::KEY_ESCAPE); }
 
 // One pass of the main loop; 0 once the run has ended and shut down.
 EMSCRIPTEN_KEEPALIVE int brusk_live_frame() {

@@ -106,6 +106,15 @@
         return;
       }
       document.body.dataset.state = 'running';
+      // Escape in full screen is the browser's way out of it, and it may keep the key to itself:
+      // leaving full screen while the demo runs there is that Escape.
+      if (document.fullscreenElement) {
+        document.addEventListener('fullscreenchange', function left() {
+          if (document.fullscreenElement) return;
+          document.removeEventListener('fullscreenchange', left);
+          if (document.body.dataset.state === 'running') m._brusk_live_escape();
+        });
+      }
       var frame = function () {
         var going = m._brusk_live_frame();
         if (!window.bruskFirstFrameAt) window.bruskFirstFrameAt = performance.now();

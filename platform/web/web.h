@@ -16,6 +16,9 @@ extern Mode mode;
 // the middle of a call), and ask_yes_no hands them on in the order the start-up asks them.
 void set_answers(int first, int second);
 
+// A key press the page saw itself: Escape that the browser took to leave full screen.
+void post_key(int32_t key);
+
 // Offline: the clock's count (frames) and the wave device's position.
 void set_clock_count(int64_t count, int64_t frequency);
 void advance_wave(uint32_t bytes);

@@ -59,6 +59,18 @@ EM_BOOL on_mouse_down(int, const EmscriptenMouseEvent* event, void*) {
 
 }  // namespace
 
+namespace web {
+
+void post_key(int32_t key) {
+    if (!listening) return;
+    Message m;
+    m.type = MessageType::key_down;
+    m.key = key;
+    queue.push_back(m);
+}
+
+}  // namespace web
+
 bool init_video(WindowProc) {
     if (!listening && web::mode == web::Mode::live) {
         emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, on_key_down);

@@ -165,6 +165,16 @@ async function main() {
     check(left.state === 'ended' && !left.full, `Escape in full screen ends the run and leaves full screen (${left.state})`);
     await page.close();
 
+    // Where the browser keeps Escape to leave full screen itself, leaving it ends the run too.
+    ({page, errors} = await open(browser, url));
+    await page.click('#yes');
+    await page.waitForFunction(() => window.bruskModule && window.bruskModule._brusk_position() >= 0, {timeout: 30000});
+    await page.evaluate(() => document.exitFullscreen());
+    await page.waitForFunction(() => document.body.dataset.state === 'ended', {timeout: 10000}).catch(() => {});
+    check(await page.evaluate(() => document.body.dataset.state === 'ended'),
+          'leaving full screen by the browser\'s own Escape ends the run');
+    await page.close();
+
     // A browser that refuses full screen: the fallback question, the same way. Yes runs in the
     // page; No closes with the window's message.
     for (const windowed of [true, false]) {
