@@ -29,28 +29,6 @@ namespace {
 int64_t clock_start_count = 0;
 int64_t clock_frequency = 0;
 
-void main_loop() {
-    for (;;) {
-        platform::Message message;
-        while (platform::next_message(message)) {
-            if (message.type == platform::MessageType::quit)
-                quit_requested = true;  // keeps draining: this pass still draws and presents
-            else
-                window_proc(window_handle, message);
-        }
-
-        const long double t = clock_seconds();
-        show::frame_time = static_cast<float>(t);
-        show::frame_delta = static_cast<float>(t - previous_frame_time);
-        previous_frame_time = static_cast<float>(t);
-
-        show_steps.draw_frame();
-        platform::swap_buffers(device_context);
-
-        if (quit_requested) break;
-    }
-}
-
 }  // namespace
 
 void clock_start() {
@@ -64,18 +42,35 @@ long double clock_seconds() {
     return static_cast<long double>(elapsed) / static_cast<long double>(clock_frequency);
 }
 
-int run_demo() {
+bool run_frame() {
+    platform::Message message;
+    while (platform::next_message(message)) {
+        if (message.type == platform::MessageType::quit)
+            quit_requested = true;  // keeps draining: this pass still draws and presents
+        else
+            window_proc(window_handle, message);
+    }
+
+    const long double t = clock_seconds();
+    show::frame_time = static_cast<float>(t);
+    show::frame_delta = static_cast<float>(t - previous_frame_time);
+    previous_frame_time = static_cast<float>(t);
+
+    show_steps.draw_frame();
+    platform::swap_buffers(device_context);
+    return !quit_requested;
+}
+
+bool start_demo(bool fullscreen_wanted, music::Refill refill) {
     quit_requested = false;
     previous_frame_time = 0.0f;
     show::frame_time = 0.0f;
     show::frame_delta = 0.0f;
     show::loaded_song = nullptr;
+    fullscreen_requested = fullscreen_wanted;
 
-    // Only an explicit No means a window: Yes, or no box at all, means full screen.
-    fullscreen_requested = platform::ask_yes_no("Start in fullscreen ? (RECOMMANDED)", "-*- Gfx Mode Selection -*-",
-                                                platform::Icon::question) != platform::Answer::no;
     clock_start();
-    if (!create_gl_window("*** Brusk ***", 640, 480, 32, fullscreen_requested)) return 0;
+    if (!create_gl_window("*** Brusk ***", 640, 480, 32, fullscreen_requested)) return false;
 
     music::install_memory_callbacks();
     if (music::audio_open(44100)) {
@@ -86,21 +81,34 @@ int run_demo() {
         show_steps.init_metaballs();
         show_steps.init_trail_offsets();
 
-        music::play_song(show::loaded_song);
+        music::play_song(show::loaded_song, refill);
     } else {
         // No sound device: close again at once, saying why where a terminal can show it.
         std::fprintf(stderr, "brusk: no sound device: %s\n", music::audio_error());
         quit_requested = true;
     }
+    return true;
+}
 
-    if (!quit_requested) main_loop();
-
+void stop_demo() {
     show_steps.release_graphics();
     music::stop_song(show::loaded_song);
     music::free_song(show::loaded_song);
     show::loaded_song = nullptr;
     music::audio_close();
     kill_gl_window();
+}
+
+int run_demo() {
+    // Only an explicit No means a window: Yes, or no box at all, means full screen.
+    const bool fullscreen_wanted = platform::ask_yes_no("Start in fullscreen ? (RECOMMANDED)",
+                                                        "-*- Gfx Mode Selection -*-",
+                                                        platform::Icon::question) != platform::Answer::no;
+    if (!start_demo(fullscreen_wanted, music::Refill::audio_thread)) return 0;
+    if (!quit_requested)
+        while (run_frame()) {
+        }
+    stop_demo();
     return 0;
 }
 

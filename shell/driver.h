@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "music/playback.h"
+
 namespace shell {
 
 // The show's entry points as the driver calls them. They need a GL context, so the driver's
@@ -28,5 +30,13 @@ long double clock_seconds();
 
 // Runs the whole program and returns its exit status, which is always 0.
 int run_demo();
+
+// run_demo in three steps, for a host that runs the main loop itself (a web page, one frame per
+// display refresh). start_demo is the start-up after the question: false when the window could
+// not be made (nothing to stop then). run_frame is one pass of the main loop: false once the
+// run is to end (that pass has drawn and presented). stop_demo is the shutdown.
+bool start_demo(bool fullscreen_wanted, music::Refill refill);
+bool run_frame();
+void stop_demo();
 
 }  // namespace shell

@@ -1,0 +1,66 @@
+// The song as a WAV file made in the page, for its download link: one pass rendered offline by
+// the same loader, engine and mixer, block by block, as brusk-wav renders it. It uses the
+// mixer's tables, so the page renders it in an instance of its own, never beside the demo.
+
+#include <emscripten/emscripten.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "music/file_access.h"
+#include "music/mixer.h"
+#include "music/song.h"
+#include "show/frame.h"
+#include "tools/song_pass.h"
+#include "tools/wav_file.h"
+
+namespace {
+
+constexpr int32_t RATE = 44100;
+constexpr int64_t PASS_CAP_FRAMES = int64_t{20} * 60 * RATE;
+
+std::vector<uint8_t> wav;
+
+}  // namespace
+
+extern "C" {
+
+// The file's bytes, their count in *size; null (size 0) when it cannot be made.
+EMSCRIPTEN_KEEPALIVE const uint8_t* brusk_render_wav(uint32_t* size) {
+    *size = 0;
+    wav.clear();
+    if (show::loaded_song) return nullptr;  // the demo owns the mixer
+    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
+                                  music::mem_tell);
+    if (!music::mixer_configure(RATE)) return nullptr;
+    music::Song* song = music::load_song("");
+    if (!song) return nullptr;
+    if (!music::mixer_start_offline(song, RATE)) {
+        music::free_song(song);
+        return nullptr;
+    }
+    tools::watch_pass(song);
+    wav.resize(tools::WAV_HEADER_BYTES);
+    int64_t written = 0;
+    for (;;) {
+        int64_t target = PASS_CAP_FRAMES;
+        if (tools::pass_end_frame() >= 0 && tools::pass_end_frame() < target) target = tools::pass_end_frame();
+        if (written >= target) break;
+        const int32_t block = music::fill_index;
+        music::fill_block();
+        if (tools::pass_end_frame() >= 0 && tools::pass_end_frame() < target) target = tools::pass_end_frame();
+        int64_t frames = music::block_frames;
+        if (written + frames > target) frames = target - written;
+        const auto* pcm = reinterpret_cast<const uint8_t*>(music::wave_buffer + int64_t{block} * music::block_frames * 2);
+        wav.insert(wav.end(), pcm, pcm + frames * 4);  // little-endian, as WAV wants
+        written += frames;
+    }
+    tools::wav_header(wav.data(), static_cast<uint32_t>(written), RATE);
+    music::mixer_stop_offline();
+    music::free_song(song);
+    *size = static_cast<uint32_t>(wav.size());
+    return wav.data();
+}
+
+}  // extern "C"
