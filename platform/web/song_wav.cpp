@@ -31,8 +31,7 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* brusk_render_wav(uint32_t* size) {
     *size = 0;
     wav.clear();
     if (show::loaded_song) return nullptr;  // the demo owns the mixer
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
+    music::install_memory_callbacks();
     if (!music::mixer_configure(RATE)) return nullptr;
     music::Song* song = music::load_song("");
     if (!song) return nullptr;

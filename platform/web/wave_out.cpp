@@ -46,6 +46,8 @@ WaveOut* wave_open(int32_t rate) {
     return new WaveOut{false, false, 0};
 }
 
+const char* wave_error() { return "the page could not make a Web Audio context"; }
+
 void wave_play_loop(WaveOut* device, const void* ring, uint32_t bytes) {
     if (!device || !ring || bytes < 4) return;
     device->playing = true;
