@@ -1,6 +1,5 @@
 #include "music/mixer.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -127,8 +126,8 @@ void fill_block() {
     }
     // The show reads these bytes on its own thread, maybe while this block is refilled.
     BlockInfo& info = block_info[fill_index];
-    std::atomic_ref<uint8_t>(info.order).store(static_cast<uint8_t>(song->order), std::memory_order_relaxed);
-    std::atomic_ref<uint8_t>(info.row).store(static_cast<uint8_t>(song->row), std::memory_order_relaxed);
+    store_block_byte(info.order, static_cast<uint8_t>(song->order));
+    store_block_byte(info.row, static_cast<uint8_t>(song->row));
     song->samples_to_tick = pending;
     convert_block(wave_buffer + static_cast<int64_t>(fill_index) * block_frames * 2, block, block_frames);
     fill_index += 1;

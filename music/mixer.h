@@ -43,6 +43,12 @@ struct BlockInfo {
     uint8_t row;
 };
 
+// The show reads a block's record on its own thread while the audio thread may refill it: each
+// byte is stored and loaded whole, as an atomic (the compiler's own, which every toolchain that
+// builds this has, where std::atomic_ref is not in every standard library yet).
+inline void store_block_byte(uint8_t& byte, uint8_t value) { __atomic_store_n(&byte, value, __ATOMIC_RELAXED); }
+inline uint8_t load_block_byte(const uint8_t& byte) { return __atomic_load_n(&byte, __ATOMIC_RELAXED); }
+
 // Gain constants, single precision on purpose: the sound is defined by these exact values.
 constexpr float GAIN_PER_LEVEL = 1.0f / 255.0f;
 constexpr float GAIN_PER_CURRENT = 1.0f / 256.0f;

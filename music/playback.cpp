@@ -172,14 +172,12 @@ bool stop_song(Song* song) {
 // read whole, as the old or the new value.
 int32_t get_order(Song* song) {
     if (!song || !block_info) return 0;
-    return std::atomic_ref<uint8_t>(block_info[audible_index.load(std::memory_order_acquire)].order)
-        .load(std::memory_order_relaxed);
+    return load_block_byte(block_info[audible_index.load(std::memory_order_acquire)].order);
 }
 
 int32_t get_row(Song* song) {
     if (!song || !block_info) return 0;
-    return std::atomic_ref<uint8_t>(block_info[audible_index.load(std::memory_order_acquire)].row)
-        .load(std::memory_order_relaxed);
+    return load_block_byte(block_info[audible_index.load(std::memory_order_acquire)].row);
 }
 
 }  // namespace music
