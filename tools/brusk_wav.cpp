@@ -244,17 +244,9 @@ int main(int argc, char** argv) {
     int64_t written = 0;
     int32_t blocks_since_progress = 0;
     while (ok && !stop_signal) {
-        int64_t target = limit;
-        const int64_t pass_end = tools::pass_end_frame();
-        if (!fixed_length && pass_end >= 0 && pass_end < target) target = pass_end;
-        if (written >= target) break;
-        const int32_t block = music::fill_index;
-        music::fill_block();
-        const int64_t pass_end_now = tools::pass_end_frame();
-        if (!fixed_length && pass_end_now >= 0 && pass_end_now < target) target = pass_end_now;
-        int64_t frames = music::block_frames;
-        if (written + frames > target) frames = target - written;
-        const int16_t* pcm = music::wave_buffer + static_cast<int64_t>(block) * music::block_frames * 2;
+        const int16_t* pcm = nullptr;
+        const int64_t frames = tools::render_pass_block(written, limit, !fixed_length, &pcm);
+        if (frames == 0) break;
         // WAV samples are little-endian; so is every machine this builds for.
         ok = out.add(pcm, static_cast<size_t>(frames) * 4);
         written += frames;

@@ -1,6 +1,7 @@
 #include "tools/song_pass.h"
 
 #include "music/engine.h"
+#include "music/mixer.h"
 #include "music/song.h"
 
 namespace tools {
@@ -27,6 +28,20 @@ void watch_pass(music::Song* song) {
 }
 
 int64_t pass_end_frame() { return end_frame; }
+
+int64_t render_pass_block(int64_t written, int64_t limit, bool whole_pass, const int16_t** pcm) {
+    int64_t target = limit;
+    if (whole_pass && end_frame >= 0 && end_frame < target) target = end_frame;
+    if (written >= target) return 0;
+    const int32_t block = music::fill_index;
+    music::fill_block();
+    // The pass may end inside the block just mixed.
+    if (whole_pass && end_frame >= 0 && end_frame < target) target = end_frame;
+    int64_t frames = music::block_frames;
+    if (written + frames > target) frames = target - written;
+    *pcm = music::wave_buffer + static_cast<int64_t>(block) * music::block_frames * 2;
+    return frames;
+}
 
 int64_t measure_pass(music::Song* song, int64_t cap_frames) {
     if (!song) return -1;

@@ -43,16 +43,11 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* brusk_render_wav(uint32_t* size) {
     wav.resize(tools::WAV_HEADER_BYTES);
     int64_t written = 0;
     for (;;) {
-        int64_t target = PASS_CAP_FRAMES;
-        if (tools::pass_end_frame() >= 0 && tools::pass_end_frame() < target) target = tools::pass_end_frame();
-        if (written >= target) break;
-        const int32_t block = music::fill_index;
-        music::fill_block();
-        if (tools::pass_end_frame() >= 0 && tools::pass_end_frame() < target) target = tools::pass_end_frame();
-        int64_t frames = music::block_frames;
-        if (written + frames > target) frames = target - written;
-        const auto* pcm = reinterpret_cast<const uint8_t*>(music::wave_buffer + int64_t{block} * music::block_frames * 2);
-        wav.insert(wav.end(), pcm, pcm + frames * 4);  // little-endian, as WAV wants
+        const int16_t* pcm = nullptr;
+        const int64_t frames = tools::render_pass_block(written, PASS_CAP_FRAMES, true, &pcm);
+        if (frames == 0) break;
+        const auto* bytes = reinterpret_cast<const uint8_t*>(pcm);
+        wav.insert(wav.end(), bytes, bytes + frames * 4);  // little-endian, as WAV wants
         written += frames;
     }
     tools::wav_header(wav.data(), static_cast<uint32_t>(written), RATE);
