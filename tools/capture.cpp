@@ -514,8 +514,7 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     }
     const std::string wav_path = settings.out_dir + "/audio.wav";
 
-    music::install_file_callbacks(music::mem_open, music::mem_close, music::mem_read, music::mem_seek,
-                                  music::mem_tell);
+    music::install_memory_callbacks();
     // The pass's length first, on a song of its own: playback sets up every table the ticks touch.
     int64_t end_frame = settings.first_frame + settings.frame_count;
     if (settings.frame_count < 0) {
