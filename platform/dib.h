@@ -9,11 +9,14 @@
 namespace platform {
 
 // Reads a packed DIB (40-byte info header, any palette it declares, then the pixels) of `size`
-// bytes. Returns null on success, else a one-line reason; `out` is set only on success.
-const char* read_dib(const uint8_t* dib, int32_t size, Bitmap* out);
+// bytes. False on a malformed one, with a one-line reason in dib_error(); `out` is set only on
+// success.
+bool read_dib(const uint8_t* dib, int32_t size, Bitmap* out);
 
 // Reads a BMP file: the 14-byte file header, then the DIB with its pixels at the offset the
-// file header gives. Same result convention as read_dib.
-const char* read_bmp_file(const uint8_t* file, int32_t size, Bitmap* out);
+// file header gives. The same results as read_dib.
+bool read_bmp_file(const uint8_t* file, int32_t size, Bitmap* out);
+
+const char* dib_error();
 
 }  // namespace platform

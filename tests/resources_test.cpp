@@ -22,8 +22,10 @@ void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
 TEST(Resources, ReadsAFileAndItsDibTheSameWay) {
     const std::vector<uint8_t> file = small_bmp();
     platform::Bitmap from_file, from_dib;
-    ASSERT_EQ(platform::read_bmp_file(file.data(), static_cast<int32_t>(file.size()), &from_file), nullptr);
-    ASSERT_EQ(platform::read_dib(file.data() + 14, static_cast<int32_t>(file.size()) - 14, &from_dib), nullptr);
+    ASSERT_TRUE(platform::read_bmp_file(file.data(), static_cast<int32_t>(file.size()), &from_file))
+        << platform::dib_error();
+    ASSERT_TRUE(platform::read_dib(file.data() + 14, static_cast<int32_t>(file.size()) - 14, &from_dib))
+        << platform::dib_error();
     for (const platform::Bitmap& b : {from_file, from_dib}) {
         EXPECT_EQ(b.width, 3);
         EXPECT_EQ(b.height, 2);
@@ -73,8 +75,8 @@ TEST(Resources, RefusesMalformedBitmaps) {
         std::vector<uint8_t> exact(bytes);
         exact.shrink_to_fit();
         platform::Bitmap out;
-        const char* reason = platform::read_bmp_file(exact.data(), static_cast<int32_t>(exact.size()), &out);
-        EXPECT_NE(reason, nullptr) << c.what;
+        EXPECT_FALSE(platform::read_bmp_file(exact.data(), static_cast<int32_t>(exact.size()), &out)) << c.what;
+        EXPECT_STRNE(platform::dib_error(), "") << c.what << ": refused without a reason";
         EXPECT_EQ(out.bits, nullptr) << c.what;
     }
 }
@@ -83,13 +85,14 @@ TEST(Resources, RefusesMalformedDibs) {
     const std::vector<uint8_t> file = small_bmp();
     std::vector<uint8_t> dib(file.begin() + 14, file.end());
     platform::Bitmap out;
-    EXPECT_NE(platform::read_dib(nullptr, 0, &out), nullptr);
-    EXPECT_NE(platform::read_dib(dib.data(), 39, &out), nullptr);
-    EXPECT_NE(platform::read_dib(dib.data(), static_cast<int32_t>(dib.size()) - 1, &out), nullptr);
+    EXPECT_FALSE(platform::read_dib(nullptr, 0, &out));
+    EXPECT_FALSE(platform::read_dib(dib.data(), 39, &out));
+    EXPECT_FALSE(platform::read_dib(dib.data(), static_cast<int32_t>(dib.size()) - 1, &out));
     put32(dib, 32, 1);  // a one-entry palette pushes the pixels 4 bytes further than the data
-    EXPECT_NE(platform::read_dib(dib.data(), static_cast<int32_t>(dib.size()), &out), nullptr);
+    EXPECT_FALSE(platform::read_dib(dib.data(), static_cast<int32_t>(dib.size()), &out));
     put32(dib, 32, 0xFFFFFFFFu);
-    EXPECT_NE(platform::read_dib(dib.data(), static_cast<int32_t>(dib.size()), &out), nullptr);
+    EXPECT_FALSE(platform::read_dib(dib.data(), static_cast<int32_t>(dib.size()), &out));
+    EXPECT_STREQ(platform::dib_error(), "palette too large");
     EXPECT_EQ(out.bits, nullptr);
 }
 

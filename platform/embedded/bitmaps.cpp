@@ -23,7 +23,7 @@ const EmbeddedBitmap embedded_bitmaps[] = {
 
 bool load_bitmap(uint16_t id, Bitmap* out) {
     for (const EmbeddedBitmap& bitmap : embedded_bitmaps)
-        if (bitmap.id == id) return read_bmp_file(bitmap.bytes, *bitmap.size, out) == nullptr;
+        if (bitmap.id == id) return read_bmp_file(bitmap.bytes, *bitmap.size, out);
     return false;
 }
 

@@ -12,6 +12,9 @@ constexpr int32_t MAX_SIDE = 16384;
 uint32_t u16_at(const uint8_t* p) { return p[0] | (static_cast<uint32_t>(p[1]) << 8); }
 uint32_t u32_at(const uint8_t* p) { return u16_at(p) | (u16_at(p + 2) << 16); }
 
+const char* dib_reason = "";
+
+// Null when the pixels were found, else why not.
 const char* read_pixels_at(const uint8_t* dib, int32_t size, int64_t pixel_offset, Bitmap* out) {
     if (!dib || size < INFO_HEADER_BYTES) return "shorter than its 40-byte header";
     if (u32_at(dib) != INFO_HEADER_BYTES) return "header is not the 40-byte kind";
@@ -37,11 +40,8 @@ const char* read_pixels_at(const uint8_t* dib, int32_t size, int64_t pixel_offse
     return nullptr;
 }
 
-}  // namespace
-
-const char* read_dib(const uint8_t* dib, int32_t size, Bitmap* out) { return read_pixels_at(dib, size, -1, out); }
-
-const char* read_bmp_file(const uint8_t* file, int32_t size, Bitmap* out) {
+// Null when the file's header holds, else why not; the pixels are then read as a DIB's.
+const char* check_file_header(const uint8_t* file, int32_t size) {
     if (!file || size < FILE_HEADER_BYTES) return "shorter than its 14-byte file header";
     if (file[0] != 'B' || file[1] != 'M') return "no BM signature";
     const uint32_t declared_size = u32_at(file + 2);
@@ -49,7 +49,24 @@ const char* read_bmp_file(const uint8_t* file, int32_t size, Bitmap* out) {
     const uint32_t pixel_offset = u32_at(file + 10);
     if (pixel_offset < FILE_HEADER_BYTES + INFO_HEADER_BYTES || pixel_offset > static_cast<uint32_t>(size))
         return "pixel offset out of range";
-    return read_pixels_at(file + FILE_HEADER_BYTES, size - FILE_HEADER_BYTES, pixel_offset - FILE_HEADER_BYTES, out);
+    return nullptr;
 }
+
+bool succeeded(const char* reason) {
+    dib_reason = reason ? reason : "";
+    return reason == nullptr;
+}
+
+}  // namespace
+
+bool read_dib(const uint8_t* dib, int32_t size, Bitmap* out) { return succeeded(read_pixels_at(dib, size, -1, out)); }
+
+bool read_bmp_file(const uint8_t* file, int32_t size, Bitmap* out) {
+    if (const char* reason = check_file_header(file, size)) return succeeded(reason);
+    const int64_t pixel_offset = static_cast<int64_t>(u32_at(file + 10)) - FILE_HEADER_BYTES;
+    return succeeded(read_pixels_at(file + FILE_HEADER_BYTES, size - FILE_HEADER_BYTES, pixel_offset, out));
+}
+
+const char* dib_error() { return dib_reason; }
 
 }  // namespace platform
