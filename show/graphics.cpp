@@ -8,6 +8,9 @@
 #include "show/scenes/credits.h"
 #include "show/textures.h"
 
+#include <GL/gl.h>
+#include <GL/glu.h>
+
 namespace show {
 
 void init_graphics() {
@@ -25,6 +28,23 @@ void release_graphics() {
     if (!particle_pool) return;
     runtime::heap_free(particle_pool);
     particle_pool = nullptr;
+}
+
+void begin_scene(double far_plane) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(1.33333f), 1.0, far_plane);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+}
+
+void smooth_lines() {
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    glEnable(GL_LINE_SMOOTH);
 }
 
 }  // namespace show

@@ -11,4 +11,11 @@ void init_graphics();
 // lives until the process ends.
 void release_graphics();
 
+// The start of every scene's frame: a 45-degree perspective at 4:3 from 1 to `far_plane` units,
+// an identity model-view matrix, and depth testing with the nearer fragment winning.
+void begin_scene(double far_plane);
+
+// The nicest perspective correction and line smoothing, with smooth lines on.
+void smooth_lines();
+
 }  // namespace show

@@ -4,6 +4,7 @@
 #include "shell/runtime.h"
 #include "show/font.h"
 #include "show/frame.h"
+#include "show/graphics.h"
 #include "show/noise.h"
 #include "show/particles.h"
 #include "show/textures.h"
@@ -59,17 +60,8 @@ void init_star_cloud() {
 }
 
 void draw_credits_scene() {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(1.33333f), 1.0, 5000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    glEnable(GL_LINE_SMOOTH);
+    begin_scene(5000.0);
+    smooth_lines();
 
     // The camera backs away 4 units per second of real time, however fast the frames come.
     camera_distance = static_cast<float>(static_cast<double>(camera_distance) + static_cast<double>(frame_delta) * 4.0);

@@ -1,6 +1,7 @@
 #include "show/scenes/fountain.h"
 
 #include "show/frame.h"
+#include "show/graphics.h"
 #include "show/noise.h"
 #include "show/particles.h"
 #include "show/textures.h"
@@ -31,17 +32,8 @@ void run_fountain_particles(float t, void (*draw)(const Particle&)) {
 }
 
 void draw_fountain_scene() {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45, 1.33333f, 1, 5000);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    glEnable(GL_LINE_SMOOTH);
+    begin_scene(5000.0);
+    smooth_lines();
 
     const FountainEmitters e = fountain_emitters(frame_time);
     // The eye stays put and turns to follow the first emitter.

@@ -4,6 +4,7 @@
 #include "shell/runtime.h"
 #include "show/font.h"
 #include "show/frame.h"
+#include "show/graphics.h"
 #include "show/metaballs.h"
 #include "show/noise.h"
 #include "show/textures.h"
@@ -70,22 +71,20 @@ int32_t audible_row() { return music::get_row(loaded_song); }
 
 }  // namespace
 
-void draw_metaball_scene() {
-    const float t = frame_time;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45, 1.33333f, 1, 5000);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+void begin_metaball_view() {
+    begin_scene(5000.0);
     gluLookAt(0, 0, -4, 0, 0, 0, 0, 1, 0);
 
     // GL's default light and material: light 0 shines from the viewer's side.
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
     glEnable(GL_NORMALIZE);
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glEnable(GL_COLOR_MATERIAL);
+}
+
+void draw_metaball_scene() {
+    const float t = frame_time;
+    begin_metaball_view();
 
     place_blobs(t);
     update_field();

@@ -23,6 +23,10 @@ void place_blobs(float t);
 // as the song may move on meanwhile.
 void advance_title(int32_t (*read_order)(), int32_t (*read_row)(), float delta);
 
+// The scene's camera and light: from z = -4 towards the centre, depth tested, lit by GL's
+// default light 0 with the colour as material.
+void begin_metaball_view();
+
 // Draws one frame at frame_time; the title follows the song heard (loaded_song).
 void draw_metaball_scene();
 

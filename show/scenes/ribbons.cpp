@@ -2,6 +2,7 @@
 
 #include "shell/runtime.h"
 #include "show/frame.h"
+#include "show/graphics.h"
 #include "show/particles.h"
 #include "show/textures.h"
 
@@ -66,17 +67,8 @@ void move_ribbons(const RibbonHead heads[RIBBON_FAMILIES]) {
 
 void draw_ribbon_scene() {
     const float t = frame_time;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45, 1.33333f, 1, 2000000);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    glEnable(GL_LINE_SMOOTH);
+    begin_scene(2000000.0);
+    smooth_lines();
 
     RibbonHead heads[RIBBON_FAMILIES];
     for (int32_t f = 0; f < RIBBON_FAMILIES; ++f) heads[f] = ribbon_head(t, f);

@@ -1,6 +1,7 @@
 #include "platform/offscreen_gl.h"
 #include "show/metaballs.h"
 #include "show/noise.h"
+#include "show/scenes/metaball_scene.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -183,19 +184,8 @@ TEST_F(MetaballGl, InitSetsTheBlobStrengthsAndBuildsTheGrid) {
 }
 
 TEST_F(MetaballGl, BlobSurfaceFacesTheViewerAndIsLit) {
-    // The scene's view: from z = -4 towards the centre, back faces culled, default light.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45, 1.33333f, 1, 5000);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(0, 0, -4, 0, 0, 0, 0, 1, 0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glEnable(GL_NORMALIZE);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_COLOR_MATERIAL);
+    // The scene's view, with back faces culled as the scene draws the surface.
+    show::begin_metaball_view();
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glClearColor(0, 0, 0, 1);
