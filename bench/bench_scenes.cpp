@@ -6,6 +6,7 @@
 //   bench_scenes [FRAMES [SCENE]]   SCENE: credits, metaballs, ribbons or fountain alone
 #include "platform/offscreen_gl.h"
 #include "show/frame.h"
+#include "show/graphics.h"
 #include "show/metaballs.h"
 #include "show/noise.h"
 #include "show/particles.h"
@@ -69,7 +70,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_scenes: no GL context: %s\n", platform::offscreen_gl_error());
         return 1;
     }
-    show::init_show();
+    show::init_graphics();
+    show::init_metaballs();
+    show::init_trail_offsets();
     test_support::PlayPosition position(0, 0);
 
     CountingSink sink;

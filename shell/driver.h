@@ -5,23 +5,12 @@
 #include <cstdint>
 
 #include "music/playback.h"
+#include "shell/lifecycle.h"
 
 namespace shell {
 
-// The show's entry points as the driver calls them. They need a GL context, so the driver's
-// tests put recorders in their place.
-struct ShowSteps {
-    void (*init_graphics)();
-    void (*init_metaballs)();
-    void (*init_trail_offsets)();
-    void (*draw_frame)();
-    void (*release_graphics)();
-};
-extern ShowSteps show_steps;
-
 extern bool fullscreen_requested;
 extern bool quit_requested;
-extern float previous_frame_time;
 
 // Starts the frame clock (counter first, then its frequency).
 void clock_start();

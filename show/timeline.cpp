@@ -6,8 +6,6 @@
 #include "music/playback.h"
 #include "shell/runtime.h"
 #include "show/font.h"
-#include "show/graphics.h"
-#include "show/metaballs.h"
 #include "show/frame.h"
 #include "show/scenes/credits.h"
 #include "show/scenes/fountain.h"
@@ -24,7 +22,6 @@ float pixel_scale = 1.0f;
 
 float scroll_x = 640.0f;
 const char* const scroll_text = reinterpret_cast<const char*>(data::scroll_text_data);
-FrameRecord last_frame = {};
 
 namespace {
 
@@ -50,19 +47,31 @@ constexpr float SCROLL_WRAP_LIMIT = -7000.0f;
 constexpr int32_t SCROLL_START_ORDER = 7;
 constexpr int32_t SCROLL_BASELINE = 100;
 
+const SceneRange* range_at(int32_t order) {
+    for (const SceneRange& range : SCENE_TABLE)
+        if (order >= range.first_order && order <= range.last_order) return &range;
+    return nullptr;
+}
+
 }  // namespace
+
+Scene scene_at(int32_t order) {
+    const SceneRange* range = range_at(order);
+    return range ? range->scene : Scene::none;
+}
+
+ScrollStep scroll_step(int32_t order, float x, float delta) {
+    if (order < SCROLL_START_ORDER) return {false, 0, x};
+    const float moved = static_cast<float>(static_cast<double>(x) - static_cast<double>(delta) * SCROLL_SPEED);
+    // Written as "not at or above" so that a position gone to NaN starts over too.
+    return {true, runtime::float_to_int(moved), moved >= SCROLL_WRAP_LIMIT ? moved : SCROLL_START_X};
+}
 
 void draw_frame() {
     draw_background();
-    last_frame = {};
 
     const int32_t order = music::get_order(loaded_song);
-    for (const SceneRange& range : SCENE_TABLE) {
-        if (order < range.first_order || order > range.last_order) continue;
-        last_frame.scene = range.scene;
-        range.draw();
-        break;
-    }
+    if (const SceneRange* range = range_at(order)) range->draw();
 
     // The text adds its glyphs' light to the picture.
     glEnable(GL_BLEND);
@@ -70,25 +79,13 @@ void draw_frame() {
     glColor4ub(255, 255, 255, 255);
     glBlendFunc(GL_ONE, GL_ONE);
 
-    if (order >= SCROLL_START_ORDER) {
-        scroll_x = static_cast<float>(static_cast<double>(scroll_x) - static_cast<double>(frame_delta) * SCROLL_SPEED);
-        const int32_t x = runtime::float_to_int(scroll_x);
-        print_text(font_texture, x, SCROLL_BASELINE, scroll_text, 1);
-        last_frame.scroll_text_printed = true;
-        last_frame.scroll_text_x = x;
-        // Written as "not at or above" so that a position gone to NaN starts over too.
-        if (!(scroll_x >= SCROLL_WRAP_LIMIT)) scroll_x = SCROLL_START_X;
-    }
+    const ScrollStep scroll = scroll_step(order, scroll_x, frame_delta);
+    if (scroll.printed) print_text(font_texture, scroll.x, SCROLL_BASELINE, scroll_text, 1);
+    scroll_x = scroll.next;
 
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
     draw_letterbox(0.6f);
-}
-
-void init_show() {
-    init_graphics();
-    init_metaballs();
-    init_trail_offsets();
 }
 
 void draw_background() {

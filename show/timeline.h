@@ -14,19 +14,19 @@ extern const char* const scroll_text;
 
 enum class Scene : int32_t { none, credits, metaballs, ribbons, fountain };
 
-// What the last draw_frame chose: plain bookkeeping that tests read back.
-struct FrameRecord {
-    Scene scene;                // the scene of the order position heard (none outside 0..25)
-    bool scroll_text_printed;
-    int32_t scroll_text_x;      // where the scroll text was printed, when it was
+// The scene draw_frame draws at an order position: the position alone decides (none outside 0..25).
+Scene scene_at(int32_t order);
+
+// One frame's move of the scroll text, from where it stands and the frame's delta: whether it is
+// printed at this order, where, and where it stands afterwards.
+struct ScrollStep {
+    bool printed;
+    int32_t x;  // where it is printed, when it is
+    float next;
 };
-extern FrameRecord last_frame;
+ScrollStep scroll_step(int32_t order, float x, float delta);
 
 void draw_frame();
-
-// The show's start-up in the order that decides which random numbers each part receives:
-// init_graphics, init_metaballs, init_trail_offsets. For programs that run the show offscreen.
-void init_show();
 
 // Clears colour and depth, then draws the vertical gradient without writing depth.
 void draw_background();

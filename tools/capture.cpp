@@ -27,8 +27,9 @@
 #include "music/song.h"
 #include "platform/offscreen_gl.h"
 #include "platform/virtual/virtual_wave.h"
+#include "shell/lifecycle.h"
 #include "show/frame.h"
-#include "show/graphics.h"
+#include "show/timeline.h"
 #include "tools/png_file.h"
 #include "tools/song_pass.h"
 #include "tools/wav_file.h"
@@ -368,22 +369,20 @@ struct WavWriter {
     }
 };
 
-// Moves the device's clock on to output frame `target` a block at a time, polling after each
-// step as the program's audio thread does every few milliseconds, and keeps what it plays from
-// output frame `keep_from` on.
-bool advance_sound(int64_t* device_frame, int64_t target, int64_t keep_from, WavWriter& wav,
-                   std::vector<uint8_t>& played) {
-    while (*device_frame < target && wav.ok()) {
-        int64_t step = target - *device_frame;
-        if (step > music::block_frames) step = music::block_frames;
-        played.resize(static_cast<size_t>(step) * 4);
-        platform::wave_advance(music::wave_out, static_cast<uint32_t>(step) * 4, played.data());
-        const int64_t skip = keep_from > *device_frame ? keep_from - *device_frame : 0;
-        if (skip < step) wav.put(played.data() + skip * 4, static_cast<uint32_t>(step - skip) * 4);
-        *device_frame += step;
-        music::audio_poll(platform::wave_position(music::wave_out));
-    }
-    return wav.ok();
+// The sound the virtual device plays, kept from output frame `keep_from` on.
+struct SoundTap {
+    WavWriter* wav;
+    int64_t keep_from;
+    std::vector<uint8_t> played;
+};
+
+bool play_into_wav(int64_t from, uint32_t frames, void* user) {
+    SoundTap& tap = *static_cast<SoundTap*>(user);
+    tap.played.resize(static_cast<size_t>(frames) * 4);
+    platform::wave_advance(music::wave_out, frames * 4, tap.played.data());
+    const int64_t skip = tap.keep_from > from ? tap.keep_from - from : 0;
+    if (skip < frames) tap.wav->put(tap.played.data() + skip * 4, static_cast<uint32_t>(frames - skip) * 4);
+    return tap.wav->ok();
 }
 
 // Black where the picture does not reach; the show's own clearing then stays inside the box.
@@ -556,54 +555,53 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
 
     // The program's start-up, in its order, with the offscreen context for the window.
     bool ok = true;
-    music::Song* song = nullptr;
+    bool started = false;
     if (!platform::offscreen_gl_open(geometry.drawn_width, geometry.drawn_height)) {
         *error = std::string("no GL context: ") + platform::offscreen_gl_error();
         ok = false;
-    } else if (!music::audio_open(CAPTURE_RATE)) {
-        *error = "cannot open the virtual wave device";
-        ok = false;
-    } else if (!(song = music::load_song(""))) {
-        *error = std::string("the built-in song: ") + music::load_error();
-        ok = false;
-    }
-
-    if (ok) {
+    } else {
         // Lines keep their width in pixels of the 640 x 480 picture; the picture's height sets the scale.
         show::pixel_scale = static_cast<float>(geometry.box.height) / static_cast<float>(CAPTURE_HEIGHT);
         if (geometry.bars) {
             glViewport(geometry.box.x, geometry.box.y, geometry.box.width, geometry.box.height);
             glScissor(geometry.box.x, geometry.box.y, geometry.box.width, geometry.box.height);
         }
-        show::loaded_song = song;
-        show::init_show();
-        ok = music::play_song(song, music::Refill::caller);
-        if (!ok) *error = "out of memory";
+        started = true;
+        switch (shell::start_show(music::Refill::caller)) {
+            case shell::ShowStart::playing: break;
+            case shell::ShowStart::no_sound_device:
+                *error = "cannot open the virtual wave device";
+                ok = false;
+                break;
+            case shell::ShowStart::no_song:
+                *error = std::string("the built-in song: ") + music::load_error();
+                ok = false;
+                break;
+            case shell::ShowStart::no_playback:
+                *error = "out of memory";
+                ok = false;
+                break;
+        }
     }
 
-    std::vector<uint8_t> played;
     int64_t device_frame = 0;
-    const int64_t keep_from = audio_frame_at(settings.first_frame, settings.rate);
-    float previous_frame_time = 0.0f;
+    SoundTap tap{&wav, audio_frame_at(settings.first_frame, settings.rate), {}};
     int64_t n = 0;
     for (; ok && n < end_frame; ++n) {
-        if (!advance_sound(&device_frame, audio_frame_at(n, settings.rate), keep_from, wav, played)) {
+        if (!shell::play_until(&device_frame, audio_frame_at(n, settings.rate), play_into_wav, &tap)) {
             *error = wav.failure;
             ok = false;
             break;
         }
 
-        // As the program's clock does, in seconds: the exact time rounded to a float once.
-        const long double t = static_cast<long double>(n) * settings.rate.den / settings.rate.num;
-        show::frame_time = static_cast<float>(t);
-        show::frame_delta = static_cast<float>(t - previous_frame_time);
-        previous_frame_time = static_cast<float>(t);
         if (geometry.bars) clear_bars();
-        show::draw_frame();
+        // As the program's clock does, in seconds: the exact time, rounded to a float once.
+        shell::show_frame(static_cast<long double>(n) * settings.rate.den / settings.rate.num);
 
         const bool saved = n >= settings.first_frame;
-        FrameReport report{n, end_frame - 1, saved, show::frame_time, music::get_order(song),
-                           music::get_row(song), show::last_frame.scene};
+        const int32_t order = music::get_order(show::loaded_song);
+        FrameReport report{n, end_frame - 1, saved, show::frame_time, order, music::get_row(show::loaded_song),
+                           show::scene_at(order)};
         if (saved) {
             std::vector<uint8_t> rgb = sink.pipeline.buffer();
             read_frame(geometry, rgb);
@@ -623,20 +621,18 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     }
     // The sound runs on to the end of the last frame saved.
     if (result->frames_saved > 0 &&
-        !advance_sound(&device_frame, audio_frame_at(settings.first_frame + result->frames_saved, settings.rate),
-                       keep_from, wav, played) &&
+        !shell::play_until(&device_frame, audio_frame_at(settings.first_frame + result->frames_saved, settings.rate),
+                           play_into_wav, &tap) &&
         ok) {
         *error = wav.failure;
         ok = false;
     }
 
-    show::release_graphics();
-    music::stop_song(song);
-    music::free_song(song);
-    show::loaded_song = nullptr;
-    show::pixel_scale = 1.0f;
-    music::audio_close();
-    platform::offscreen_gl_close();
+    if (started) {
+        shell::stop_show();
+        show::pixel_scale = 1.0f;
+        platform::offscreen_gl_close();
+    }
 
     result->audio_frames = wav.frames;
     std::string wav_error;

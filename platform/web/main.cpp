@@ -9,13 +9,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "music/mixer.h"
 #include "music/playback.h"
 #include "platform/wave_out.h"
 #include "platform/window.h"
 #include "platform/web/gl/gl_layer.h"
 #include "platform/web/web.h"
 #include "shell/driver.h"
+#include "shell/lifecycle.h"
 #include "show/frame.h"
 
 namespace {
@@ -28,16 +28,10 @@ int64_t next_frame = 0;    // offline: the frame drawn next
 int64_t device_frame = 0;  // offline: output frames the device has played
 std::vector<uint8_t> pixels;
 
-// Offline: the device plays on to `target` a block at a time, polled after each step as the
-// program's audio thread polls every few milliseconds.
-void advance_sound(int64_t target) {
-    while (device_frame < target) {
-        int64_t step = target - device_frame;
-        if (step > music::block_frames) step = music::block_frames;
-        platform::web::advance_wave(static_cast<uint32_t>(step) * 4);
-        device_frame += step;
-        music::audio_poll(platform::wave_position(music::wave_out));
-    }
+// Offline: the device plays what it is told to, into nothing.
+bool play_into_nothing(int64_t, uint32_t frames, void*) {
+    platform::web::advance_wave(frames * 4);
+    return true;
 }
 
 }  // namespace
@@ -88,7 +82,7 @@ EMSCRIPTEN_KEEPALIVE int brusk_offline_start() {
 EMSCRIPTEN_KEEPALIVE double brusk_offline_frame() {
     if (!running || platform::web::mode != platform::web::Mode::offline) return -1;
     const int64_t n = next_frame++;
-    advance_sound(n * RATE / FRAMES_PER_SECOND);
+    shell::play_until(&device_frame, n * RATE / FRAMES_PER_SECOND, play_into_nothing, nullptr);
     platform::web::set_clock_count(n, FRAMES_PER_SECOND);
     shell::run_frame();
     return static_cast<double>(n);

@@ -18,7 +18,6 @@ float star_x[STAR_COUNT];
 float star_y[STAR_COUNT];
 float star_z[STAR_COUNT];
 float camera_distance = 1.0f;
-uint32_t credit_lines_printed = 0;
 
 namespace {
 
@@ -41,14 +40,12 @@ constexpr CreditLine CREDIT_LINES[CREDIT_LINE_COUNT] = {
     {"::Marvek (Tavi)", 110, 100, 60},
 };
 
-// The audio thread may move the position between two lines, so every line asks afresh.
-bool credit_line_due(const CreditLine& line) {
-    const int32_t order = music::get_order(loaded_song);
-    if (order == 4) return true;
-    return order == 3 && music::get_row(loaded_song) >= line.first_row;
-}
-
 }  // namespace
+
+bool credit_line_due(int32_t line, int32_t order, int32_t row) {
+    if (order == 4) return true;
+    return order == 3 && row >= CREDIT_LINES[line].first_row;
+}
 
 void init_star_cloud() {
     for (int k = 0; k < STAR_COUNT; ++k) {
@@ -87,12 +84,12 @@ void draw_credits_scene() {
     // Text adds its glyphs' light to the picture.
     glColor4ub(255, 255, 255, 255);
     glBlendFunc(GL_ONE, GL_ONE);
-    credit_lines_printed = 0;
     for (int i = 0; i < CREDIT_LINE_COUNT; ++i) {
+        // The audio thread may move the position between two lines, so every line asks afresh.
+        const int32_t order = music::get_order(loaded_song);
+        if (!credit_line_due(i, order, music::get_row(loaded_song))) continue;
         const CreditLine& line = CREDIT_LINES[i];
-        if (!credit_line_due(line)) continue;
         print_text(font_texture, line.x, line.y, line.text, 1);
-        credit_lines_printed |= 1u << i;
     }
 
     glDisable(GL_TEXTURE_2D);

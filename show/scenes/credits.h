@@ -17,9 +17,9 @@ extern float camera_distance;
 
 constexpr int CREDIT_LINE_COUNT = 7;
 
-// Bit i is set when credit line i (top to bottom, label before name) was printed by the last
-// frame of the scene. Plain bookkeeping, so tests can tell what the song position let through.
-extern uint32_t credit_lines_printed;
+// Whether credit line `line` (0 to 6, top to bottom, label before name) shows at a song
+// position: from its row of order 3 on, and all of them through order 4.
+bool credit_line_due(int32_t line, int32_t order, int32_t row);
 
 // Fills the cloud from the shared random sequence: three numbers per point, x, y, z.
 void init_star_cloud();

@@ -11,8 +11,10 @@
 #include "shell/runtime.h"
 #include "show/frame.h"
 #include "show/graphics.h"
+#include "show/metaballs.h"
 #include "show/scenes/credits.h"
 #include "show/scenes/metaball_scene.h"
+#include "show/scenes/ribbons.h"
 #include "tests/support/play_position.h"
 
 namespace {
@@ -146,7 +148,9 @@ protected:
     void SetUp() override {
         Timeline::SetUp();
         runtime::rand_state = runtime::RAND_START;
-        show::init_show();
+        show::init_graphics();
+        show::init_metaballs();
+        show::init_trail_offsets();
         show::frame_time = 0.0f;
         show::frame_delta = 0.0f;
         show::scroll_x = 640.0f;
@@ -157,23 +161,19 @@ protected:
     }
 };
 
-TEST_F(ShowFrame, TheOrderPositionAloneChoosesTheScene) {
+TEST(SceneAt, TheOrderPositionAloneChoosesTheScene) {
     using show::Scene;
     struct Case {
-        uint8_t order;
+        int32_t order;
         Scene scene;
     };
     const Case cases[] = {
         {0, Scene::credits},    {4, Scene::credits},    {5, Scene::metaballs},  {9, Scene::metaballs},
         {10, Scene::ribbons},   {14, Scene::ribbons},   {15, Scene::metaballs}, {19, Scene::metaballs},
         {20, Scene::fountain},  {25, Scene::fountain},  {26, Scene::none},      {255, Scene::none},
+        {-1, Scene::none},
     };
-    test_support::PlayPosition position(0, 0);
-    for (const Case& c : cases) {
-        position.set(c.order, 0);
-        show::draw_frame();
-        EXPECT_EQ(show::last_frame.scene, c.scene) << "order " << int(c.order);
-    }
+    for (const Case& c : cases) EXPECT_EQ(show::scene_at(c.order), c.scene) << "order " << c.order;
 }
 
 // The metaball title follows the position the timeline chose the scene by: it rests in order 5
@@ -196,7 +196,7 @@ TEST_F(ShowFrame, TheMetaballTitleJumpsOnTheBeatRowHeard) {
         show::title_y = 230.0f;
         position.set(c.order, c.row);
         show::draw_frame();
-        ASSERT_EQ(show::last_frame.scene, show::Scene::metaballs);
+        ASSERT_EQ(show::scene_at(c.order), show::Scene::metaballs);
         EXPECT_EQ(show::title_y, c.expected_y) << "order " << int(c.order) << " row " << int(c.row);
     }
 }
@@ -205,17 +205,13 @@ TEST_F(ShowFrame, WithoutASongEveryFrameIsTheCreditsSceneWithoutScrollText) {
     show::loaded_song = nullptr;
     show::frame_delta = 0.5f;
     const float distance = show::camera_distance;
-    for (int frame = 0; frame < 3; ++frame) {
-        show::draw_frame();
-        EXPECT_EQ(show::last_frame.scene, show::Scene::credits);
-        EXPECT_FALSE(show::last_frame.scroll_text_printed);
-    }
-    EXPECT_EQ(show::scroll_x, 640.0f);
-    EXPECT_EQ(show::camera_distance, distance + 6.0f);  // the scene really ran three times
+    for (int frame = 0; frame < 3; ++frame) show::draw_frame();
+    EXPECT_EQ(show::scroll_x, 640.0f);  // a printed text would have moved by 50 pixels a frame
+    EXPECT_EQ(show::camera_distance, distance + 6.0f);  // the credits scene ran, three times
 }
 
-// One frame per case from a chosen scroll_x and frame_delta: where the text was printed (if it
-// was) and where scroll_x stands afterwards.
+// One step per case from a chosen scroll_x and frame_delta: where the text is printed (if it
+// is) and where scroll_x stands afterwards; draw_frame takes the same step.
 TEST_F(ShowFrame, ScrollTextMovesFromOrderSevenAndWrapsBelowMinus7000) {
     struct Case {
         const char* what;
@@ -240,14 +236,17 @@ TEST_F(ShowFrame, ScrollTextMovesFromOrderSevenAndWrapsBelowMinus7000) {
     };
     test_support::PlayPosition position(0, 0);
     for (const Case& c : cases) {
+        const show::ScrollStep step = show::scroll_step(c.order, c.start, c.delta);
+        EXPECT_EQ(step.printed, c.printed) << c.what;
+        if (c.printed) {
+            EXPECT_EQ(step.x, c.x) << c.what;
+        }
+        EXPECT_EQ(step.next, c.after) << c.what;
+
         position.set(c.order, 0);
         show::scroll_x = c.start;
         show::frame_delta = c.delta;
         show::draw_frame();
-        EXPECT_EQ(show::last_frame.scroll_text_printed, c.printed) << c.what;
-        if (c.printed) {
-            EXPECT_EQ(show::last_frame.scroll_text_x, c.x) << c.what;
-        }
         EXPECT_EQ(show::scroll_x, c.after) << c.what;
     }
 }
@@ -257,8 +256,10 @@ TEST_F(ShowFrame, ScrollTextAdvancesWithTheSumOfFrameDeltas) {
     show::frame_delta = 0.016f;
     const int32_t printed_at[] = {638, 637, 635, 634};  // 638.4, 636.8, 635.2, 633.6
     for (int32_t x : printed_at) {
+        const show::ScrollStep step = show::scroll_step(8, show::scroll_x, show::frame_delta);
+        EXPECT_EQ(step.x, x);
         show::draw_frame();
-        EXPECT_EQ(show::last_frame.scroll_text_x, x);
+        EXPECT_EQ(show::scroll_x, step.next);
     }
     EXPECT_NEAR(show::scroll_x, 633.6f, 1e-3f);
 }
@@ -267,11 +268,10 @@ TEST_F(ShowFrame, AScrollPositionThatIsNotANumberStartsOverAtTheRightEdge) {
     test_support::PlayPosition position(7, 0);
     show::scroll_x = std::nanf("");
     show::frame_delta = 0.016f;
+    EXPECT_TRUE(show::scroll_step(7, show::scroll_x, show::frame_delta).printed);
     show::draw_frame();
-    EXPECT_TRUE(show::last_frame.scroll_text_printed);
     EXPECT_EQ(show::scroll_x, 640.0f);
-    show::draw_frame();
-    EXPECT_EQ(show::last_frame.scroll_text_x, 638);
+    EXPECT_EQ(show::scroll_step(7, show::scroll_x, show::frame_delta).x, 638);
 }
 
 // The text shows on the baseline y = 100, from the printed x on, lighter than the gradient.
