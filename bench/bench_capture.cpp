@@ -79,9 +79,8 @@ int capture(const Run& run, int report_fd) {
     if (run.seconds > 0) settings.frame_count = static_cast<int64_t>(run.seconds * 60);
     SceneTimes times;
     tools::CaptureResult result;
-    std::string error;
     const Clock::time_point start = Clock::now();
-    const bool ok = tools::run_capture(settings, time_frame, &times, &result, &error);
+    const bool ok = tools::run_capture(settings, time_frame, &times, &result);
     const double total = std::chrono::duration<double>(Clock::now() - start).count();
     uintmax_t bytes = 0;
     std::error_code ec;
@@ -90,7 +89,7 @@ int capture(const Run& run, int report_fd) {
     std::filesystem::remove_all(dir, ec);
     const std::string name = run_name(run);
     if (!ok) {
-        std::printf("%s: %s\n", name.c_str(), error.c_str());
+        std::printf("%s: %s\n", name.c_str(), tools::capture_error());
         return 1;
     }
     const int64_t saved = result.frames_saved;

@@ -163,11 +163,10 @@ int main(int argc, char** argv) {
     progress.on_terminal = isatty(STDERR_FILENO) != 0;
     progress.rate = settings.rate;
     tools::CaptureResult result;
-    std::string error;
-    const bool ok = tools::run_capture(settings, show_progress, &progress, &result, &error);
+    const bool ok = tools::run_capture(settings, show_progress, &progress, &result);
     if (progress.on_terminal && result.frames_drawn > 0) std::fprintf(stderr, "\n");
     if (!ok) {
-        std::fprintf(stderr, "brusk-capture: %s\n", error.c_str());
+        std::fprintf(stderr, "brusk-capture: %s\n", tools::capture_error());
         return 1;
     }
     const double elapsed = seconds_since(progress.start);

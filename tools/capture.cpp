@@ -45,6 +45,14 @@ namespace {
 constexpr int64_t PASS_CAP_FRAMES = int64_t{20} * 60 * CAPTURE_RATE;  // a song that never ends stops here
 constexpr int PNG_LEVEL = 1;  // libdeflate's quickest: the show's grain hardly packs at any level
 
+std::string capture_reason;  // the first thing that went wrong in this run_capture
+
+// Keeps the first reason: what fails while a failed capture shuts down says less.
+bool fail(const std::string& why) {
+    if (capture_reason.empty()) capture_reason = why;
+    return false;
+}
+
 // The frame as drawn, and where the picture lies in it.
 struct Geometry {
     int width, height;  // the frame written
@@ -76,7 +84,7 @@ void read_frame(const Geometry& g, std::vector<uint8_t>& rgb) {
 
 // Starts `args` with its standard input from `input_fd` (or /dev/null for -1) in a process group
 // of its own, so that Ctrl-C on the terminal reaches only the capture, which then finishes cleanly.
-bool spawn(const std::vector<std::string>& args, int input_fd, pid_t* pid, std::string* error) {
+bool spawn(const std::vector<std::string>& args, int input_fd, pid_t* pid) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -93,14 +101,9 @@ bool spawn(const std::vector<std::string>& args, int input_fd, pid_t* pid, std::
     const int status = posix_spawnp(pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (status == ENOENT) {
-        *error = "ffmpeg was not found on the PATH: install it (apt-get install ffmpeg) or leave out --ffmpeg";
-        return false;
-    }
-    if (status != 0) {
-        *error = std::string("cannot start ffmpeg: ") + std::strerror(status);
-        return false;
-    }
+    if (status == ENOENT)
+        return fail("ffmpeg was not found on the PATH: install it (apt-get install ffmpeg) or leave out --ffmpeg");
+    if (status != 0) return fail(std::string("cannot start ffmpeg: ") + std::strerror(status));
     return true;
 }
 
@@ -165,20 +168,17 @@ struct FramePipeline {
         return b;
     }
 
-    bool put(int64_t index, std::vector<uint8_t>&& pixels, std::string* error) {
+    bool put(int64_t index, std::vector<uint8_t>&& pixels) {
         std::unique_lock<std::mutex> held(lock);
         changed.wait(held, [this] { return waiting.size() < limit || !failure.empty(); });
-        if (!failure.empty()) {
-            *error = failure;
-            return false;
-        }
+        if (!failure.empty()) return fail(failure);
         waiting.push_back({index, std::move(pixels)});
         changed.notify_all();
         return true;
     }
 
     // Waits until every frame put is written; false with the first failure.
-    bool finish(std::string* error) {
+    bool finish() {
         {
             std::lock_guard<std::mutex> held(lock);
             closing = true;
@@ -186,9 +186,7 @@ struct FramePipeline {
         changed.notify_all();
         for (std::thread& worker : workers) worker.join();
         workers.clear();
-        if (failure.empty()) return true;
-        *error = failure;
-        return false;
+        return failure.empty() || fail(failure);
     }
 
     void run() {
@@ -250,7 +248,7 @@ struct FrameSink {
     pid_t encoder = -1;
     FramePipeline pipeline;
 
-    bool start(const CaptureSettings& settings, const Geometry& geometry, std::string* error) {
+    bool start(const CaptureSettings& settings, const Geometry& geometry) {
         pipeline.geometry = geometry;
         pipeline.encoder = settings.encoder;
         pipeline.dir = settings.out_dir;
@@ -264,10 +262,7 @@ struct FrameSink {
         to_ffmpeg = true;
         video_path = settings.out_dir + "/video.mp4";
         int fds[2];
-        if (pipe(fds) != 0) {
-            *error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
-            return false;
-        }
+        if (pipe(fds) != 0) return fail(std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno));
         fcntl(fds[1], F_SETFD, FD_CLOEXEC);
         fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);  // a frame or more per write, where the system allows it
         const std::string size = std::to_string(geometry.width) + "x" + std::to_string(geometry.height);
@@ -278,7 +273,7 @@ struct FrameSink {
             "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo", "-pixel_format", "rgb24",
             "-video_size", size, "-framerate", rate_text(settings.rate), "-i", "pipe:0", "-c:v", "libx264",
             "-preset", preset, "-crf", "18", "-pix_fmt", "yuv420p", video_path};
-        const bool started = spawn(args, fds[0], &encoder, error);
+        const bool started = spawn(args, fds[0], &encoder);
         close(fds[0]);
         if (!started) {
             close(fds[1]);
@@ -290,28 +285,23 @@ struct FrameSink {
     }
 
     // Ends the video stream and muxes it with the sound into `output`.
-    bool finish(const std::string& wav_path, const std::string& output, bool all_well, std::string* error) {
-        const bool written = pipeline.finish(error);
+    bool finish(const std::string& wav_path, const std::string& output, bool all_well) {
+        const bool written = pipeline.finish();
         if (!to_ffmpeg) return written;
         if (pipeline.pipe_fd >= 0) close(pipeline.pipe_fd);
         pipeline.pipe_fd = -1;
         const bool encoded = encoder > 0 && wait_ok(encoder);
         encoder = -1;
         if (!all_well || !written) return false;
-        if (!encoded) {
-            *error = "ffmpeg could not encode the frames (its messages are above)";
-            return false;
-        }
+        if (!encoded) return fail("ffmpeg could not encode the frames (its messages are above)");
         const std::vector<std::string> args = {
             "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-i", video_path, "-i", wav_path,
             "-map", "0:v", "-map", "1:a", "-c:v", "copy", "-c:a", "aac", "-b:a", "192k", "-movflags",
             "+faststart", output};
         pid_t muxer = -1;
-        if (!spawn(args, -1, &muxer, error)) return false;
-        if (!wait_ok(muxer)) {
-            *error = "ffmpeg could not mux " + video_path + " with " + wav_path + " (its messages are above)";
-            return false;
-        }
+        if (!spawn(args, -1, &muxer)) return false;
+        if (!wait_ok(muxer))
+            return fail("ffmpeg could not mux " + video_path + " with " + wav_path + " (its messages are above)");
         std::remove(video_path.c_str());
         return true;
     }
@@ -327,17 +317,14 @@ struct WavWriter {
     int64_t frames = 0;
     std::string failure;
 
-    bool open(const std::string& file_path, std::string* error) {
+    bool open(const std::string& file_path) {
         path = file_path;
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            *error = path + ": " + std::strerror(errno);
-            return false;
-        }
+        if (fd < 0) return fail(path + ": " + std::strerror(errno));
         uint8_t header[WAV_HEADER_BYTES];
         wav_header(header, 0, CAPTURE_RATE);
         if (!write_all(fd, header, sizeof header)) {
-            *error = path + ": " + std::strerror(errno);
+            fail(path + ": " + std::strerror(errno));
             ::close(fd);
             fd = -1;
             unlink(path.c_str());
@@ -355,7 +342,7 @@ struct WavWriter {
         failure = path + ": " + std::strerror(errno);
         if (ftruncate(fd, WAV_HEADER_BYTES + frames * 4) != 0) failure += " (and a part frame stays at its end)";
     }
-    bool close(std::string* error) {
+    bool close() {
         if (fd < 0) return true;
         uint8_t header[WAV_HEADER_BYTES];
         wav_header(header, static_cast<uint32_t>(frames), CAPTURE_RATE);
@@ -363,9 +350,7 @@ struct WavWriter {
         if (!written && ok()) failure = path + ": " + std::strerror(errno);
         if (::close(fd) != 0 && ok()) failure = path + ": " + std::strerror(errno);
         fd = -1;
-        if (ok()) return true;
-        *error = failure;
-        return false;
+        return ok() || fail(failure);
     }
 };
 
@@ -502,15 +487,15 @@ const char* scene_name(show::Scene scene) {
     return "none";
 }
 
-bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* user, CaptureResult* result,
-                 std::string* error) {
+const char* capture_error() { return capture_reason.c_str(); }
+
+bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* user, CaptureResult* result) {
     *result = CaptureResult{};
+    capture_reason.clear();
     std::error_code ec;
     std::filesystem::create_directories(settings.out_dir, ec);
-    if (!std::filesystem::is_directory(settings.out_dir)) {
-        *error = settings.out_dir + ": cannot make the output directory" + (ec ? ": " + ec.message() : "");
-        return false;
-    }
+    if (!std::filesystem::is_directory(settings.out_dir))
+        return fail(settings.out_dir + ": cannot make the output directory" + (ec ? ": " + ec.message() : ""));
     const std::string wav_path = settings.out_dir + "/audio.wav";
 
     music::install_memory_callbacks();
@@ -520,15 +505,9 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
         music::Song* probe = music::mixer_configure(CAPTURE_RATE) ? music::load_song("") : nullptr;
         const int64_t pass = measure_pass(probe, PASS_CAP_FRAMES);
         music::free_song(probe);
-        if (pass < 0) {
-            *error = "the song does not come back to its restart position within 20 minutes";
-            return false;
-        }
+        if (pass < 0) return fail("the song does not come back to its restart position within 20 minutes");
         end_frame = frames_in_pass(pass, settings.rate);
-        if (settings.first_frame >= end_frame) {
-            *error = "--from is past the end of one pass of the song";
-            return false;
-        }
+        if (settings.first_frame >= end_frame) return fail("--from is past the end of one pass of the song");
     }
 
     // ffmpeg first: without it there is nothing to capture for.
@@ -536,18 +515,17 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     WavWriter wav;
     FrameSink sink;
     std::FILE* log = nullptr;
-    if (!sink.start(settings, geometry, error)) return false;
-    std::string ignored;
-    if (!wav.open(wav_path, error)) {
-        sink.finish(wav_path, settings.ffmpeg_output, false, &ignored);
+    if (!sink.start(settings, geometry)) return false;
+    if (!wav.open(wav_path)) {
+        sink.finish(wav_path, settings.ffmpeg_output, false);
         return false;
     }
     if (settings.log) {
         log = std::fopen((settings.out_dir + "/frames.txt").c_str(), "w");
         if (!log) {
-            *error = settings.out_dir + "/frames.txt: " + std::strerror(errno);
-            wav.close(&ignored);
-            sink.finish(wav_path, settings.ffmpeg_output, false, &ignored);
+            fail(settings.out_dir + "/frames.txt: " + std::strerror(errno));
+            wav.close();
+            sink.finish(wav_path, settings.ffmpeg_output, false);
             return false;
         }
         std::fprintf(log, "# frame time order row scene\n");
@@ -557,8 +535,7 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     bool ok = true;
     bool started = false;
     if (!platform::offscreen_gl_open(geometry.drawn_width, geometry.drawn_height)) {
-        *error = std::string("no GL context: ") + platform::offscreen_gl_error();
-        ok = false;
+        ok = fail(std::string("no GL context: ") + platform::offscreen_gl_error());
     } else {
         // Lines keep their width in pixels of the 640 x 480 picture; the picture's height sets the scale.
         show::pixel_scale = static_cast<float>(geometry.box.height) / static_cast<float>(CAPTURE_HEIGHT);
@@ -570,16 +547,13 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
         switch (shell::start_show(music::Refill::caller)) {
             case shell::ShowStart::playing: break;
             case shell::ShowStart::no_sound_device:
-                *error = "cannot open the virtual wave device";
-                ok = false;
+                ok = fail("cannot open the virtual wave device");
                 break;
             case shell::ShowStart::no_song:
-                *error = std::string("the built-in song: ") + music::load_error();
-                ok = false;
+                ok = fail(std::string("the built-in song: ") + music::load_error());
                 break;
             case shell::ShowStart::no_playback:
-                *error = "out of memory";
-                ok = false;
+                ok = fail("out of memory");
                 break;
         }
     }
@@ -589,8 +563,7 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     int64_t n = 0;
     for (; ok && n < end_frame; ++n) {
         if (!shell::play_until(&device_frame, audio_frame_at(n, settings.rate), play_into_wav, &tap)) {
-            *error = wav.failure;
-            ok = false;
+            ok = fail(wav.failure);
             break;
         }
 
@@ -605,7 +578,7 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
         if (saved) {
             std::vector<uint8_t> rgb = sink.pipeline.buffer();
             read_frame(geometry, rgb);
-            ok = sink.pipeline.put(n - settings.first_frame, std::move(rgb), error);
+            ok = sink.pipeline.put(n - settings.first_frame, std::move(rgb));
             if (log)
                 std::fprintf(log, "%" PRId64 " %.6f %d %d %s\n", n - settings.first_frame, report.time, report.order,
                              report.row, scene_name(report.scene));
@@ -623,10 +596,8 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     if (result->frames_saved > 0 &&
         !shell::play_until(&device_frame, audio_frame_at(settings.first_frame + result->frames_saved, settings.rate),
                            play_into_wav, &tap) &&
-        ok) {
-        *error = wav.failure;
-        ok = false;
-    }
+        ok)
+        ok = fail(wav.failure);
 
     if (started) {
         shell::stop_show();
@@ -635,20 +606,9 @@ bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* 
     }
 
     result->audio_frames = wav.frames;
-    std::string wav_error;
-    if (!wav.close(&wav_error) && ok) {
-        *error = wav_error;
-        ok = false;
-    }
-    if (log && std::fclose(log) != 0 && ok) {
-        *error = settings.out_dir + "/frames.txt: could not write the file";
-        ok = false;
-    }
-    std::string sink_error;
-    if (!sink.finish(wav_path, settings.ffmpeg_output, ok && result->frames_saved > 0, &sink_error) && ok) {
-        *error = sink_error.empty() ? "no frames to encode" : sink_error;
-        ok = false;
-    }
+    if (!wav.close()) ok = false;
+    if (log && std::fclose(log) != 0) ok = fail(settings.out_dir + "/frames.txt: could not write the file");
+    if (!sink.finish(wav_path, settings.ffmpeg_output, ok && result->frames_saved > 0)) ok = fail("no frames to encode");
     return ok;
 }
 

@@ -90,10 +90,10 @@ int64_t audio_frame_at(int64_t n, FrameRate rate);
 // Parses "60" or "60000/1001"; false for anything else or a rate outside 1..1000 frames per second.
 bool parse_frame_rate(const char* text, FrameRate* rate);
 
-// The whole capture, from start-up to shutdown. False with a one-line reason when something
-// cannot be done; the files written up to then stay valid.
-bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* user, CaptureResult* result,
-                 std::string* error);
+// The whole capture, from start-up to shutdown. False when something cannot be done, with a
+// one-line reason in capture_error(); the files written up to then stay valid.
+bool run_capture(const CaptureSettings& settings, FrameObserver observer, void* user, CaptureResult* result);
+const char* capture_error();
 
 const char* scene_name(show::Scene scene);
 
