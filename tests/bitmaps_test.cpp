@@ -1,6 +1,6 @@
 #include "data/embedded.h"
 #include "tests/support/paths.h"
-#include "tools/bitmaps.h"
+#include "tools/content/bitmaps.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // The song's instruments, each synthesised by a small function. Numbers are the XM instrument
 // numbers the score writes (1-based, in table order).
 
-#include "tools/songgen_model.h"
+#include "tools/content/songgen_model.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,7 +2,7 @@
 //   brusk-bitmapgen DATA_DIR [PREVIEW_DIR]
 // DATA_DIR receives sprite.bmp and font.bmp; PREVIEW_DIR, when given, receives sprite.png and
 // font.png, enlarged so the pixels can be judged, the font with sample text as the show draws it.
-#include "tools/bitmaps.h"
+#include "tools/content/bitmaps.h"
 #include "tools/png_file.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tools/bitmaps.h"
+#include "tools/content/bitmaps.h"
 
 #include <array>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "tools/songgen.h"
+#include "tools/content/songgen.h"
 
-#include "tools/songgen_model.h"
+#include "tools/content/songgen_model.h"
 
 // Hands the composition (songgen_score.cpp, with the sounds of songgen_sounds.cpp) to the XM
 // writer: one sample per instrument, every note mapped to it.

@@ -2,8 +2,8 @@
 // section on i-VI-III-VII with a two-bar call and a two-bar answer, an open-sounding middle
 // section in C major colours that turns to E and leads back, the main section again bigger,
 // and a finale that carries the motif on bells and winds down into the intro's pedal.
-#include "tools/songgen_model.h"
-#include "tools/songgen_sounds.h"
+#include "tools/content/songgen_model.h"
+#include "tools/content/songgen_sounds.h"
 
 #include <algorithm>
 #include <array>

@@ -22,7 +22,7 @@ GreyImage make_font_image(std::string* error);
 // bottom-up rows padded to 4 bytes.
 std::vector<uint8_t> bmp_file_of(const GreyImage& image);
 
-// The hand-drawn glyph table (tools/font_glyphs.cpp).
+// The hand-drawn glyph table (tools/content/font_glyphs.cpp).
 extern const char* const FONT_GLYPHS;
 
 // The font's colours: strokes and the shade that trails them down and to the right.

@@ -1,4 +1,4 @@
-#include "tools/songgen_sounds.h"
+#include "tools/content/songgen_sounds.h"
 
 #include <algorithm>
 #include <cmath>
