@@ -31,12 +31,6 @@ void set_transpose(xm::Sample& s, double semitones) {
     s.finetune = static_cast<int8_t>(std::clamp(std::nearbyint((semitones - whole) * 128.0), -128.0, 127.0));
 }
 
-// Drums and effects: pattern note C-4 plays the sample at the rate it was made at.
-void tune_rate(xm::Sample& s, double rate) { set_transpose(s, 12.0 * std::log2(rate / C4_RATE)); }
-
-// Pitched sounds repeating every `period` values: every note sounds at its own pitch.
-void tune_period(xm::Sample& s, double period) { set_transpose(s, 12.0 * std::log2(MIDDLE_C * period / C4_RATE)); }
-
 // ---- sample data --------------------------------------------------------------------------
 
 // Scales to `peak` of full scale and quantises to the stored width (natural sample values).
@@ -188,6 +182,20 @@ xm::Instrument instrument(const char* name, xm::Sample sample) {
     return i;
 }
 
+// Drums and effects: pattern note C-4 plays the sample at the rate it was made at.
+xm::Instrument at_rate(const char* name, double rate, xm::Sample sample) {
+    xm::Instrument i = instrument(name, std::move(sample));
+    set_transpose(i.samples[0], 12.0 * std::log2(rate / C4_RATE));
+    return i;
+}
+
+// Pitched sounds repeating every `period` values: every note sounds at its own pitch.
+xm::Instrument at_period(const char* name, double period, xm::Sample sample) {
+    xm::Instrument i = instrument(name, std::move(sample));
+    set_transpose(i.samples[0], 12.0 * std::log2(MIDDLE_C * period / C4_RATE));
+    return i;
+}
+
 // ---- drums --------------------------------------------------------------------------------
 
 // Sine with a fast exponential pitch drop, plus a short click of filtered noise.
@@ -328,78 +336,56 @@ Wave bell_wave(int period, int strike_periods, const std::vector<std::pair<int, 
 using Maker = xm::Instrument (*)();
 
 xm::Instrument kick() {
-    xm::Instrument i = instrument("kick", one_shot(kick_wave(11025, 0.24, 160, 50, 0.028, 0.065, 0.35, 0.0, 11), true, 64));
-    tune_rate(i.samples[0], 11025);
-    return i;
+    return at_rate("kick", 11025, one_shot(kick_wave(11025, 0.24, 160, 50, 0.028, 0.065, 0.35, 0.0, 11), true, 64));
 }
 
 xm::Instrument kick_soft() {
-    xm::Instrument i = instrument("kick soft", one_shot(kick_wave(11025, 0.45, 110, 42, 0.045, 0.16, 0.0, 0.0, 12), false, 58));
-    tune_rate(i.samples[0], 11025);
-    return i;
+    return at_rate("kick soft", 11025, one_shot(kick_wave(11025, 0.45, 110, 42, 0.045, 0.16, 0.0, 0.0, 12), false, 58));
 }
 
 xm::Instrument kick_hard() {
-    xm::Instrument i = instrument("kick hard", one_shot(kick_wave(11025, 0.24, 190, 52, 0.022, 0.07, 0.6, 0.8, 13), true, 64));
-    tune_rate(i.samples[0], 11025);
-    return i;
+    return at_rate("kick hard", 11025, one_shot(kick_wave(11025, 0.24, 190, 52, 0.022, 0.07, 0.6, 0.8, 13), true, 64));
 }
 
 xm::Instrument snare() {
-    xm::Instrument i = instrument("snare", one_shot(snare_wave(22050, 0.22, 180, 0.045, 0.1, 1200, 0.6, 21), false, 64));
-    tune_rate(i.samples[0], 22050);
-    return i;
+    return at_rate("snare", 22050, one_shot(snare_wave(22050, 0.22, 180, 0.045, 0.1, 1200, 0.6, 21), false, 64));
 }
 
 xm::Instrument snare_ghost() {
-    xm::Instrument i = instrument("snare ghost", one_shot(snare_wave(22050, 0.07, 200, 0.012, 0.018, 2500, 0.4, 22), false, 40));
-    tune_rate(i.samples[0], 22050);
-    return i;
+    return at_rate("snare ghost", 22050, one_shot(snare_wave(22050, 0.07, 200, 0.012, 0.018, 2500, 0.4, 22), false, 40));
 }
 
 xm::Instrument snare_big() {
-    xm::Instrument i = instrument("snare big", one_shot(snare_wave(22050, 0.26, 175, 0.07, 0.08, 900, 1.1, 23), false, 62));
-    tune_rate(i.samples[0], 22050);
-    return i;
+    return at_rate("snare big", 22050, one_shot(snare_wave(22050, 0.26, 175, 0.07, 0.08, 900, 1.1, 23), false, 62));
 }
 
 xm::Instrument clap() {
-    xm::Instrument i = instrument("clap", one_shot(clap_wave(22050, 0.035, 1400, 31), false, 58));
-    tune_rate(i.samples[0], 22050);
-    return i;
+    return at_rate("clap", 22050, one_shot(clap_wave(22050, 0.035, 1400, 31), false, 58));
 }
 
 // A wider, longer clap that travels across the stereo field.
 xm::Instrument clap_wide() {
-    xm::Instrument i = instrument("clap wide", one_shot(clap_wave(22050, 0.05, 1100, 32), false, 56));
-    tune_rate(i.samples[0], 22050);
+    xm::Instrument i = at_rate("clap wide", 22050, one_shot(clap_wave(22050, 0.05, 1100, 32), false, 56));
     i.volume_envelope = envelope({{0, 64}, {40, 64}});
     i.panning_envelope = envelope({{0, 12}, {6, 52}, {14, 32}});
     return i;
 }
 
 xm::Instrument hat_closed() {
-    xm::Instrument i = instrument("hat closed", one_shot(hat_wave(33452, 0.09, 0.022, 6000, 41), false, 48, 150));
-    tune_rate(i.samples[0], 33452);
-    return i;
+    return at_rate("hat closed", 33452, one_shot(hat_wave(33452, 0.09, 0.022, 6000, 41), false, 48, 150));
 }
 
 xm::Instrument hat_tick() {
-    xm::Instrument i = instrument("hat tick", one_shot(hat_wave(33452, 0.035, 0.007, 9000, 42), false, 36, 100));
-    tune_rate(i.samples[0], 33452);
-    return i;
+    return at_rate("hat tick", 33452, one_shot(hat_wave(33452, 0.035, 0.007, 9000, 42), false, 36, 100));
 }
 
 xm::Instrument hat_open() {
-    xm::Instrument i = instrument("hat open", one_shot(hat_wave(22050, 0.28, 0.10, 5000, 43), false, 34, 96));
-    tune_rate(i.samples[0], 22050);
-    return i;
+    return at_rate("hat open", 22050, one_shot(hat_wave(22050, 0.28, 0.10, 5000, 43), false, 34, 96));
 }
 
 // An open hat that rings until a key-off chokes it.
 xm::Instrument hat_choke() {
-    xm::Instrument i = instrument("hat choke", looped(noise_loop(3000, 33452, 6500, 15000, 44), false, xm::Loop::forward, 0, 30, 170));
-    tune_rate(i.samples[0], 33452);
+    xm::Instrument i = at_rate("hat choke", 33452, looped(noise_loop(3000, 33452, 6500, 15000, 44), false, xm::Loop::forward, 0, 30, 170));
     i.volume_envelope = envelope({{0, 64}, {3, 44}, {10, 36}, {60, 0}}, 2);
     i.fadeout = 4000;
     return i;
@@ -414,9 +400,7 @@ xm::Instrument shaker() {
         const double t = static_cast<double>(n) / rate;
         w[n] = bp.run(noise.next()) * std::min(1.0, t / 0.012) * std::exp(-t / 0.03);
     }
-    xm::Instrument i = instrument("shaker", one_shot(w, false, 32, 80));
-    tune_rate(i.samples[0], rate);
-    return i;
+    return at_rate("shaker", rate, one_shot(w, false, 32, 80));
 }
 
 xm::Instrument rim() {
@@ -428,58 +412,47 @@ xm::Instrument rim() {
         const double t = static_cast<double>(n) / rate;
         w[n] = (bp.run(noise.next()) * 2.0 + std::sin(2.0 * PI * 830 * t)) * std::exp(-t / 0.008);
     }
-    xm::Instrument i = instrument("rim", one_shot(w, false, 40, 160));
-    tune_rate(i.samples[0], rate);
-    return i;
+    return at_rate("rim", rate, one_shot(w, false, 40, 160));
 }
 
 xm::Instrument tom_low() {
-    xm::Instrument i = instrument("tom low", one_shot(pitched_drop(11025, 0.35, 150, 82, 0.05, 0.12, 0.05, 53), false, 52, 150));
-    tune_rate(i.samples[0], 11025);
-    return i;
+    return at_rate("tom low", 11025, one_shot(pitched_drop(11025, 0.35, 150, 82, 0.05, 0.12, 0.05, 53), false, 52, 150));
 }
 
 xm::Instrument tom_high() {
-    xm::Instrument i = instrument("tom high", one_shot(pitched_drop(11025, 0.28, 230, 130, 0.04, 0.09, 0.05, 54), false, 50, 100));
-    tune_rate(i.samples[0], 11025);
-    return i;
+    return at_rate("tom high", 11025, one_shot(pitched_drop(11025, 0.28, 230, 130, 0.04, 0.09, 0.05, 54), false, 50, 100));
 }
 
 // Metallic noise shaped entirely by its volume envelope, which keeps the sample short.
 xm::Instrument crash() {
-    xm::Instrument i = instrument("crash", looped(metal_loop(4096, 33452, {563, 871, 1297, 2043}, 0.8, 55), false, xm::Loop::forward, 0, 44, 110));
-    tune_rate(i.samples[0], 33452);
+    xm::Instrument i = at_rate("crash", 33452, looped(metal_loop(4096, 33452, {563, 871, 1297, 2043}, 0.8, 55), false, xm::Loop::forward, 0, 44, 110));
     i.volume_envelope = envelope({{0, 64}, {4, 44}, {30, 20}, {80, 6}, {140, 0}});
     return i;
 }
 
 xm::Instrument ride() {
-    xm::Instrument i = instrument("ride", looped(metal_loop(2048, 33452, {3200, 4750, 6100}, 0.35, 56), false, xm::Loop::forward, 0, 28, 180));
-    tune_rate(i.samples[0], 33452);
+    xm::Instrument i = at_rate("ride", 33452, looped(metal_loop(2048, 33452, {3200, 4750, 6100}, 0.35, 56), false, xm::Loop::forward, 0, 28, 180));
     i.volume_envelope = envelope({{0, 64}, {2, 34}, {20, 14}, {50, 0}});
     return i;
 }
 
 // White noise swelling over four bars; the score bends it up with a slow tone portamento.
 xm::Instrument riser() {
-    xm::Instrument i = instrument("riser", looped(noise_loop(4096, 22050, 500, 9000, 57), false, xm::Loop::forward, 0, 44));
-    tune_rate(i.samples[0], 22050);
+    xm::Instrument i = at_rate("riser", 22050, looped(noise_loop(4096, 22050, 500, 9000, 57), false, xm::Loop::forward, 0, 44));
     i.volume_envelope = envelope({{0, 0}, {160, 18}, {280, 46}, {318, 64}, {330, 0}});
     i.panning_envelope = envelope({{0, 32}, {80, 16}, {160, 48}, {240, 20}, {300, 32}});
     return i;
 }
 
 xm::Instrument riser_dark() {
-    xm::Instrument i = instrument("riser dark", looped(noise_loop(4096, 22050, 150, 2500, 58), false, xm::Loop::forward, 0, 48));
-    tune_rate(i.samples[0], 22050);
+    xm::Instrument i = at_rate("riser dark", 22050, looped(noise_loop(4096, 22050, 150, 2500, 58), false, xm::Loop::forward, 0, 48));
     i.volume_envelope = envelope({{0, 0}, {100, 10}, {200, 36}, {310, 64}, {322, 0}});
     return i;
 }
 
 // A band of noise that falls away after a section change.
 xm::Instrument sweep() {
-    xm::Instrument i = instrument("sweep", looped(noise_loop(4096, 22050, 1200, 4000, 59), false, xm::Loop::forward, 0, 56));
-    tune_rate(i.samples[0], 22050);
+    xm::Instrument i = at_rate("sweep", 22050, looped(noise_loop(4096, 22050, 1200, 4000, 59), false, xm::Loop::forward, 0, 56));
     i.volume_envelope = envelope({{0, 64}, {20, 40}, {100, 12}, {160, 0}});
     i.panning_envelope = envelope({{0, 52}, {100, 12}, {160, 32}});
     return i;
@@ -487,8 +460,7 @@ xm::Instrument sweep() {
 
 // A low sine whose pitch the score drops with a tone portamento; the envelope gives the decay.
 xm::Instrument sub_boom() {
-    xm::Instrument i = instrument("sub boom", looped(harmonic_cycle(64, 2, [](int k) { return k == 1 ? 1.0 : 0.15; }), true, xm::Loop::forward, 0, 64));
-    tune_period(i.samples[0], 64);
+    xm::Instrument i = at_period("sub boom", 64, looped(harmonic_cycle(64, 2, [](int k) { return k == 1 ? 1.0 : 0.15; }), true, xm::Loop::forward, 0, 64));
     i.volume_envelope = envelope({{0, 64}, {25, 44}, {75, 14}, {110, 0}});
     return i;
 }
@@ -498,48 +470,42 @@ xm::Instrument sub_boom() {
 xm::Envelope bass_envelope() { return envelope({{0, 64}, {4, 54}, {12, 46}, {20, 0}}, 2); }
 
 xm::Instrument bass_saw() {
-    xm::Instrument i = instrument("bass saw", looped(harmonic_cycle(256, 60, [](int k) { return saw(k) * rolloff(k, 9); }), true, xm::Loop::forward, 0, 52));
-    tune_period(i.samples[0], 256);
+    xm::Instrument i = at_period("bass saw", 256, looped(harmonic_cycle(256, 60, [](int k) { return saw(k) * rolloff(k, 9); }), true, xm::Loop::forward, 0, 52));
     i.volume_envelope = bass_envelope();
     i.fadeout = 1800;
     return i;
 }
 
 xm::Instrument bass_square() {
-    xm::Instrument i = instrument("bass square", looped(harmonic_cycle(256, 40, [](int k) { return square(k) * rolloff(k, 7); }), true, xm::Loop::forward, 0, 26));
-    tune_period(i.samples[0], 256);
+    xm::Instrument i = at_period("bass square", 256, looped(harmonic_cycle(256, 40, [](int k) { return square(k) * rolloff(k, 7); }), true, xm::Loop::forward, 0, 26));
     i.volume_envelope = envelope({{0, 64}, {8, 50}}, 1);
     i.fadeout = 1200;
     return i;
 }
 
 xm::Instrument bass_sub() {
-    xm::Instrument i = instrument("bass sub", looped(harmonic_cycle(128, 3, [](int k) { return k == 1 ? 1.0 : k == 2 ? 0.25 : 0.08; }), true, xm::Loop::forward, 0, 56));
-    tune_period(i.samples[0], 128);
+    xm::Instrument i = at_period("bass sub", 128, looped(harmonic_cycle(128, 3, [](int k) { return k == 1 ? 1.0 : k == 2 ? 0.25 : 0.08; }), true, xm::Loop::forward, 0, 56));
     i.volume_envelope = envelope({{0, 0}, {10, 64}, {40, 56}}, 2);
     i.fadeout = 600;
     return i;
 }
 
 xm::Instrument bass_growl() {
-    xm::Instrument i = instrument("bass growl", looped(harmonic_cycle(256, 80, [](int k) { return (saw(k) + 0.6 * square(k)) * rolloff(k, 16); }), true, xm::Loop::forward, 0, 50));
-    tune_period(i.samples[0], 256);
+    xm::Instrument i = at_period("bass growl", 256, looped(harmonic_cycle(256, 80, [](int k) { return (saw(k) + 0.6 * square(k)) * rolloff(k, 16); }), true, xm::Loop::forward, 0, 50));
     i.volume_envelope = bass_envelope();
     i.fadeout = 1800;
     return i;
 }
 
 xm::Instrument bass_pluck() {
-    xm::Instrument i = instrument("bass pluck", looped(harmonic_cycle(256, 50, [](int k) { return saw(k) * rolloff(k, 12); }), false, xm::Loop::forward, 0, 56));
-    tune_period(i.samples[0], 256);
+    xm::Instrument i = at_period("bass pluck", 256, looped(harmonic_cycle(256, 50, [](int k) { return saw(k) * rolloff(k, 12); }), false, xm::Loop::forward, 0, 56));
     i.volume_envelope = envelope({{0, 64}, {6, 36}, {16, 16}, {30, 0}});
     return i;
 }
 
 // Two saws a little apart: the slow beating gives the contrasting section its moving low end.
 xm::Instrument bass_reese() {
-    xm::Instrument i = instrument("bass reese", looped(detuned_loop(64, 60, {0, 1}, 20, [](int k) { return saw(k) * rolloff(k, 6); }), false, xm::Loop::forward, 0, 50));
-    tune_period(i.samples[0], 64);
+    xm::Instrument i = at_period("bass reese", 64, looped(detuned_loop(64, 60, {0, 1}, 20, [](int k) { return saw(k) * rolloff(k, 6); }), false, xm::Loop::forward, 0, 50));
     i.volume_envelope = envelope({{0, 0}, {3, 64}, {20, 54}}, 2);
     i.fadeout = 1500;
     return i;
@@ -549,8 +515,7 @@ xm::Instrument bass_reese() {
 
 xm::Instrument pad(const char* name, Wave w, bool sixteen_bit, uint8_t volume, xm::Envelope vol, uint16_t fadeout,
                   int period, xm::Envelope pan) {
-    xm::Instrument i = instrument(name, looped(w, sixteen_bit, xm::Loop::forward, 0, volume));
-    tune_period(i.samples[0], period);
+    xm::Instrument i = at_period(name, period, looped(w, sixteen_bit, xm::Loop::forward, 0, volume));
     i.volume_envelope = std::move(vol);
     i.panning_envelope = std::move(pan);
     i.fadeout = fadeout;
@@ -601,8 +566,7 @@ xm::Instrument pad_choir() {
 
 xm::Instrument lead(const char* name, Wave w, xm::Loop loop, uint8_t volume, uint16_t fadeout, uint8_t vtype, uint8_t sweep,
                    uint8_t depth, uint8_t rate, int period) {
-    xm::Instrument i = instrument(name, looped(w, true, loop, 0, volume));
-    tune_period(i.samples[0], period);
+    xm::Instrument i = at_period(name, period, looped(w, true, loop, 0, volume));
     i.volume_envelope = envelope({{0, 0}, {1, 64}, {8, 52}, {30, 0}}, 2);
     i.fadeout = fadeout;
     i.vibrato_type = vtype;
@@ -653,8 +617,7 @@ xm::Instrument counter_tri() {
 // ---- plucks and arpeggios: cycles with decaying envelopes ------------------------------------
 
 xm::Instrument pluck(const char* name, Wave w, bool sixteen_bit, uint8_t volume, xm::Envelope env, int period, uint8_t pan = 128) {
-    xm::Instrument i = instrument(name, looped(w, sixteen_bit, xm::Loop::forward, 0, volume, pan));
-    tune_period(i.samples[0], period);
+    xm::Instrument i = at_period(name, period, looped(w, sixteen_bit, xm::Loop::forward, 0, volume, pan));
     i.volume_envelope = std::move(env);
     return i;
 }
@@ -698,8 +661,7 @@ xm::Instrument pizz() {
 
 xm::Instrument bell_like(const char* name, Wave w, bool sixteen_bit, uint8_t volume, int period, int strike, xm::Envelope env,
                         uint16_t fadeout, uint8_t pan) {
-    xm::Instrument i = instrument(name, looped(w, sixteen_bit, xm::Loop::forward, static_cast<size_t>(strike * period), volume, pan));
-    tune_period(i.samples[0], period);
+    xm::Instrument i = at_period(name, period, looped(w, sixteen_bit, xm::Loop::forward, static_cast<size_t>(strike * period), volume, pan));
     i.volume_envelope = std::move(env);
     i.fadeout = fadeout;
     return i;
@@ -738,8 +700,7 @@ xm::Instrument organ_perc() {
             const double fade = p < 24 ? std::exp(-p / 6.0) : 0.0;
             w.push_back(body[static_cast<size_t>(n)] + 0.9 * fade * click[static_cast<size_t>(n)]);
         }
-    xm::Instrument i = instrument("organ perc", looped(w, false, xm::Loop::forward, 24 * 64, 44, 100));
-    tune_period(i.samples[0], 64);
+    xm::Instrument i = at_period("organ perc", 64, looped(w, false, xm::Loop::forward, 24 * 64, 44, 100));
     i.volume_envelope = envelope({{0, 64}, {10, 48}, {30, 40}}, 2);
     i.fadeout = 900;
     return i;
@@ -753,23 +714,19 @@ xm::Instrument brass() {
         Wave c = harmonic_cycle(64, 22, [corner](int k) { return saw(k) * rolloff(k, corner); });
         w.insert(w.end(), c.begin(), c.end());
     }
-    xm::Instrument i = instrument("brass", looped(w, true, xm::Loop::forward, 20 * 64, 42));
-    tune_period(i.samples[0], 64);
+    xm::Instrument i = at_period("brass", 64, looped(w, true, xm::Loop::forward, 20 * 64, 42));
     i.volume_envelope = envelope({{0, 20}, {3, 64}, {10, 50}}, 2);
     i.fadeout = 1400;
     return i;
 }
 
 xm::Instrument zap() {
-    xm::Instrument i = instrument("zap", one_shot(pitched_drop(22050, 0.12, 2400, 120, 0.03, 0.05, 0.0, 61), false, 34, 60));
-    tune_rate(i.samples[0], 22050);
-    return i;
+    return at_rate("zap", 22050, one_shot(pitched_drop(22050, 0.12, 2400, 120, 0.03, 0.05, 0.0, 61), false, 34, 60));
 }
 
 // Filtered noise breathing through a looping volume envelope, drifting across the field.
 xm::Instrument wind() {
-    xm::Instrument i = instrument("wind", looped(noise_loop(4096, 22050, 300, 1800, 62), false, xm::Loop::forward, 0, 28));
-    tune_rate(i.samples[0], 22050);
+    xm::Instrument i = at_rate("wind", 22050, looped(noise_loop(4096, 22050, 300, 1800, 62), false, xm::Loop::forward, 0, 28));
     i.volume_envelope = envelope({{0, 0}, {80, 40}, {160, 20}, {240, 48}, {320, 20}}, -1, 1, 4);
     i.panning_envelope = sway(600, 20);
     i.fadeout = 200;
@@ -785,15 +742,11 @@ xm::Instrument cowbell() {
         const double sq = (std::sin(2.0 * PI * 540 * t) > 0 ? 1.0 : -1.0) + (std::sin(2.0 * PI * 800 * t) > 0 ? 1.0 : -1.0);
         w[n] = bp.run(sq) * std::exp(-t / 0.05);
     }
-    xm::Instrument i = instrument("cowbell", one_shot(w, false, 30, 190));
-    tune_rate(i.samples[0], rate);
-    return i;
+    return at_rate("cowbell", rate, one_shot(w, false, 30, 190));
 }
 
 xm::Instrument bongo() {
-    xm::Instrument i = instrument("bongo", one_shot(pitched_drop(16726, 0.16, 420, 330, 0.02, 0.05, 0.08, 63), false, 44, 70));
-    tune_rate(i.samples[0], 16726);
-    return i;
+    return at_rate("bongo", 16726, one_shot(pitched_drop(16726, 0.16, 420, 330, 0.02, 0.05, 0.08, 63), false, 44, 70));
 }
 
 xm::Instrument tambourine() {
@@ -807,9 +760,7 @@ xm::Instrument tambourine() {
         const double jingle = 0.6 + 0.4 * std::sin(2.0 * PI * 70 * t);
         w[n] = hp.high(noise.next()) * jingle * std::exp(-t / 0.045) * std::min(1.0, t / 0.002);
     }
-    xm::Instrument i = instrument("tambourine", one_shot(w, false, 30, 70));
-    tune_rate(i.samples[0], rate);
-    return i;
+    return at_rate("tambourine", rate, one_shot(w, false, 30, 70));
 }
 
 xm::Instrument snap() {
@@ -821,9 +772,7 @@ xm::Instrument snap() {
         const double t = static_cast<double>(n) / rate;
         w[n] = bp.run(noise.next()) * std::exp(-t / 0.01);
     }
-    xm::Instrument i = instrument("snap", one_shot(w, false, 44, 140));
-    tune_rate(i.samples[0], rate);
-    return i;
+    return at_rate("snap", rate, one_shot(w, false, 44, 140));
 }
 
 constexpr Maker MAKERS[] = {
