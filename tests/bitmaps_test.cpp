@@ -1,6 +1,6 @@
 #include "data/embedded.h"
 #include "tests/support/paths.h"
-#include "tools/bitmaps.h"
+#include "tools/content/bitmaps.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,8 @@ namespace {
 std::string as_string(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 tools::GreyImage font_image() {
-    std::string error;
-    tools::GreyImage font = tools::make_font_image(&error);
-    EXPECT_EQ(error, "");
+    tools::GreyImage font;
+    EXPECT_TRUE(tools::make_font_image(&font)) << tools::font_image_error();
     return font;
 }
 

@@ -1,6 +1,6 @@
 #include "platform/dib.h"
 
-#include "tools/bitmaps.h"
+#include "tools/content/bitmaps.h"
 
 #include <gtest/gtest.h>
 

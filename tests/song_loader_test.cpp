@@ -12,7 +12,7 @@
 #include "shell/runtime.h"
 #include "tests/support/memory_image.h"
 #include "tests/support/paths.h"
-#include "tools/songgen.h"
+#include "tools/content/songgen.h"
 #include "tools/xm_writer.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The composed song keeps to the shape the show is timed to and to what the engine plays.
-#include "tools/songgen.h"
+#include "tools/content/songgen.h"
 
 #include <gtest/gtest.h>
 

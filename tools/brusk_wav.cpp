@@ -45,18 +45,23 @@ void usage() {
     std::fprintf(stderr, "usage: brusk-wav [--xm FILE] [--seconds N] OUT.wav\n");
 }
 
+const char* read_reason = "";
+
+// Why the last read_module failed.
+const char* read_module_error() { return read_reason; }
+
 // Reads a whole module, refusing what is no XM from its first bytes, before the rest is read
 // (a device such as /dev/zero would otherwise be read for gigabytes first).
-bool read_module(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
+bool read_module(const char* path, std::vector<uint8_t>& bytes) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        error = std::strerror(errno);
+        read_reason = std::strerror(errno);
         return false;
     }
     struct stat info {};
     if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
         close(fd);
-        error = "is a directory";
+        read_reason = "is a directory";
         return false;
     }
     uint8_t chunk[65536];
@@ -65,7 +70,7 @@ bool read_module(const char* path, std::vector<uint8_t>& bytes, std::string& err
         const ssize_t n = read(fd, chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR && !stop_signal) continue;
-            error = stop_signal ? "interrupted" : std::strerror(errno);
+            read_reason = stop_signal ? "interrupted" : std::strerror(errno);
             close(fd);
             return false;
         }
@@ -74,14 +79,14 @@ bool read_module(const char* path, std::vector<uint8_t>& bytes, std::string& err
         if (!checked && bytes.size() >= sizeof XM_ID - 1) {
             if (std::memcmp(bytes.data(), XM_ID, sizeof XM_ID - 1) != 0) {
                 close(fd);
-                error = "not an XM module";
+                read_reason = "not an XM module";
                 return false;
             }
             checked = true;
         }
         if (bytes.size() > MAX_MODULE_BYTES) {
             close(fd);
-            error = "file too large";
+            read_reason = "file too large";
             return false;
         }
     }
@@ -198,9 +203,8 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> image;
     const char* name = xm_path ? xm_path : "the built-in song";
     if (xm_path) {
-        std::string error;
-        if (!read_module(xm_path, image, error)) {
-            std::fprintf(stderr, "brusk-wav: %s: %s\n", xm_path, error.c_str());
+        if (!read_module(xm_path, image)) {
+            std::fprintf(stderr, "brusk-wav: %s: %s\n", xm_path, read_module_error());
             return 1;
         }
     }

@@ -235,9 +235,15 @@ struct FramePipeline {
         }
         char name[32];
         std::snprintf(name, sizeof name, "/frame_%06" PRId64 ".png", frame.index);
-        if (!png) return write_png_rgb(dir + name, g.width, g.height, bytes.data(), error, true);
-        encode_png_rgb(png, g.width, g.height, top, -row, &bytes);
-        return write_whole_file(dir + name, bytes, error);
+        bool written;
+        if (!png) {
+            written = write_png_rgb(dir + name, g.width, g.height, bytes.data(), true);
+        } else {
+            encode_png_rgb(png, g.width, g.height, top, -row, &bytes);
+            written = write_whole_file(dir + name, bytes);
+        }
+        if (!written) *error = png_file_error();  // the reason this encoder thread left
+        return written;
     }
 };
 

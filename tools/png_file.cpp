@@ -11,12 +11,21 @@
 
 namespace tools {
 
-bool write_png_rgb(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error,
-                   bool fast) {
-    auto fail = [&](const char* why) {
-        if (error) *error = path + ": " + why;
-        return false;
-    };
+namespace {
+
+thread_local std::string png_reason;
+
+bool fail_with(const std::string& path, const char* why) {
+    png_reason = path + ": " + why;
+    return false;
+}
+
+}  // namespace
+
+const char* png_file_error() { return png_reason.c_str(); }
+
+bool write_png_rgb(const std::string& path, int width, int height, const uint8_t* rgb, bool fast) {
+    auto fail = [&](const char* why) { return fail_with(path, why); };
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return fail("cannot open for writing");
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -122,13 +131,10 @@ void encode_png_rgb(PngEncoder* encoder, int width, int height, const uint8_t* t
     close_chunk(png, open_chunk(png, "IEND", nullptr, 0));
 }
 
-bool write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
+bool write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes) {
     const std::string part = path + ".part";
     const int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (error) *error = path + ": " + std::strerror(errno);
-        return false;
-    }
+    if (fd < 0) return fail_with(path, std::strerror(errno));
     size_t done = 0;
     int failure = 0;
     while (done < bytes.size() && failure == 0) {
@@ -144,17 +150,13 @@ bool write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes
     if (failure == 0 && std::rename(part.c_str(), path.c_str()) != 0) failure = errno;
     if (failure != 0) {
         unlink(part.c_str());
-        if (error) *error = path + ": " + std::strerror(failure);
-        return false;
+        return fail_with(path, std::strerror(failure));
     }
     return true;
 }
 
-bool read_png_rgb(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error) {
-    auto fail = [&](const char* why) {
-        if (error) *error = path + ": " + why;
-        return false;
-    };
+bool read_png_rgb(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb) {
+    auto fail = [&](const char* why) { return fail_with(path, why); };
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return fail("cannot open for reading");
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

@@ -28,15 +28,20 @@ uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
 }
 uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 
-bool read_mono(const std::string& path, std::vector<float>* mono, std::string* error) {
+std::string read_reason;
+
+// Why the last read_mono failed.
+const char* read_mono_error() { return read_reason.c_str(); }
+
+bool read_mono(const std::string& path, std::vector<float>* mono) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        *error = "cannot open " + path;
+        read_reason = "cannot open " + path;
         return false;
     }
     const std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF" || std::string(b.begin() + 8, b.begin() + 12) != "WAVE") {
-        *error = path + " is not a WAVE file";
+        read_reason = path + " is not a WAVE file";
         return false;
     }
     bool format_ok = false;
@@ -54,7 +59,7 @@ bool read_mono(const std::string& path, std::vector<float>* mono, std::string* e
         }
         at = body + size + (size & 1);
     }
-    *error = path + ": no 44100 Hz 16-bit stereo PCM data";
+    read_reason = path + ": no 44100 Hz 16-bit stereo PCM data";
     return false;
 }
 
@@ -107,9 +112,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<float> mono;
-    std::string error;
-    if (!read_mono(argv[1], &mono, &error)) {
-        std::fprintf(stderr, "brusk-spectrogram: %s\n", error.c_str());
+    if (!read_mono(argv[1], &mono)) {
+        std::fprintf(stderr, "brusk-spectrogram: %s\n", read_mono_error());
         return 1;
     }
     const size_t orders = mono.size() / FRAMES_PER_ORDER;
@@ -166,8 +170,8 @@ int main(int argc, char** argv) {
         if (o >= 10) put_digit(img, width, x + 3, 2, static_cast<int>(o / 10));
         put_digit(img, width, x + (o >= 10 ? 7 : 3), 2, static_cast<int>(o % 10));
     }
-    if (!tools::write_png_rgb(argv[2], width, height, img.data(), &error)) {
-        std::fprintf(stderr, "brusk-spectrogram: %s\n", error.c_str());
+    if (!tools::write_png_rgb(argv[2], width, height, img.data())) {
+        std::fprintf(stderr, "brusk-spectrogram: %s\n", tools::png_file_error());
         return 1;
     }
     return 0;

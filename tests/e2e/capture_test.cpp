@@ -100,16 +100,14 @@ struct Image {
 
 Image read_image(const std::string& path) {
     Image image;
-    std::string error;
-    EXPECT_TRUE(tools::read_png_rgb(path, &image.width, &image.height, &image.rgb, &error)) << error;
+    EXPECT_TRUE(tools::read_png_rgb(path, &image.width, &image.height, &image.rgb)) << tools::png_file_error();
     return image;
 }
 
 std::vector<uint8_t> read_frame(const std::string& path) {
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;
-    std::string error;
-    EXPECT_TRUE(tools::read_png_rgb(path, &w, &h, &rgb, &error)) << error;
+    EXPECT_TRUE(tools::read_png_rgb(path, &w, &h, &rgb)) << tools::png_file_error();
     EXPECT_EQ(w, W);
     EXPECT_EQ(h, H);
     if (rgb.size() != static_cast<size_t>(W) * H * 3) rgb.assign(static_cast<size_t>(W) * H * 3, 0);

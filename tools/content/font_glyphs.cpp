@@ -2,7 +2,7 @@
 // Rows 0-11 hold capitals and ascenders (baseline under row 11), lowercase letters stand on
 // rows 4-11 and descenders use rows 12-14. Vertical strokes are two pixels wide so the text
 // stays solid at twice its size; the lighter style is derived from this one.
-#include "tools/bitmaps.h"
+#include "tools/content/bitmaps.h"
 
 namespace tools {
 

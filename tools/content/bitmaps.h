@@ -2,7 +2,6 @@
 // The two images of the show, made from code so they can be regenerated and checked byte for
 // byte: the 32 x 32 sprite and the 256 x 256 font image, each as a 24-bit bottom-up BMP file.
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace tools {
@@ -15,14 +14,16 @@ struct GreyImage {
 };
 
 GreyImage make_sprite_image();
-// Fails (empty image, reason in `error`) only if the glyph table itself is malformed.
-GreyImage make_font_image(std::string* error);
+// Fails only if the glyph table itself is malformed: false, `font` untouched, and the reason in
+// font_image_error().
+bool make_font_image(GreyImage* font);
+const char* font_image_error();
 
 // The BMP file of a grey picture: 14-byte file header, 40-byte info header, 24 bits per pixel,
 // bottom-up rows padded to 4 bytes.
 std::vector<uint8_t> bmp_file_of(const GreyImage& image);
 
-// The hand-drawn glyph table (tools/font_glyphs.cpp).
+// The hand-drawn glyph table (tools/content/font_glyphs.cpp).
 extern const char* const FONT_GLYPHS;
 
 // The font's colours: strokes and the shade that trails them down and to the right.

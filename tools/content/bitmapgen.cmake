@@ -2,12 +2,5 @@
 add_library(brusk_bitmaps STATIC ${CMAKE_CURRENT_LIST_DIR}/bitmaps.cpp ${CMAKE_CURRENT_LIST_DIR}/font_glyphs.cpp)
 target_include_directories(brusk_bitmaps PUBLIC ${PROJECT_SOURCE_DIR})
 
-find_package(PNG REQUIRED)
-# libdeflate compresses the capture's frames, a whole frame per call.
-pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
-add_library(brusk_png STATIC ${CMAKE_CURRENT_LIST_DIR}/png_file.cpp)
-target_include_directories(brusk_png PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(brusk_png PUBLIC PNG::PNG PkgConfig::LIBDEFLATE)
-
 add_executable(brusk-bitmapgen ${CMAKE_CURRENT_LIST_DIR}/bitmapgen.cpp)
 target_link_libraries(brusk-bitmapgen PRIVATE brusk_bitmaps brusk_png)

@@ -2,7 +2,7 @@
 // The song's instruments, each synthesised by a small function. Numbers are the XM instrument
 // numbers the score writes (1-based, in table order).
 
-#include "tools/songgen_model.h"
+#include "tools/xm_writer.h"
 
 #include <cstdint>
 #include <vector>
@@ -30,8 +30,8 @@ enum Ins : uint8_t {
 };
 constexpr int INSTRUMENT_COUNT = INSTRUMENT_END - 1;
 
-// All instruments in number order.
-std::vector<InstrumentDef> make_instruments();
+// All instruments in number order, each with its one sample, to which every note maps.
+std::vector<xm::Instrument> make_instruments();
 
 // Deterministic white noise of our own (xorshift), so the samples never depend on a library.
 struct Noise {

@@ -2,7 +2,7 @@
 //   brusk-bitmapgen DATA_DIR [PREVIEW_DIR]
 // DATA_DIR receives sprite.bmp and font.bmp; PREVIEW_DIR, when given, receives sprite.png and
 // font.png, enlarged so the pixels can be judged, the font with sample text as the show draws it.
-#include "tools/bitmaps.h"
+#include "tools/content/bitmaps.h"
 #include "tools/png_file.h"
 
 #include <cstdio>
@@ -58,11 +58,10 @@ void print_sample(Canvas& canvas, const tools::GreyImage& font, int left, int to
 }
 
 bool write_previews(const std::string& dir, const tools::GreyImage& sprite, const tools::GreyImage& font) {
-    std::string error;
     Canvas sprite_view(256, 256);
     blit_scaled(sprite_view, sprite, 0, 0, 8);
-    if (!tools::write_png_rgb(dir + "/sprite.png", sprite_view.width, sprite_view.height, sprite_view.rgb.data(), &error)) {
-        std::fprintf(stderr, "brusk-bitmapgen: %s\n", error.c_str());
+    if (!tools::write_png_rgb(dir + "/sprite.png", sprite_view.width, sprite_view.height, sprite_view.rgb.data())) {
+        std::fprintf(stderr, "brusk-bitmapgen: %s\n", tools::png_file_error());
         return false;
     }
     static const char* const samples[] = {
@@ -80,8 +79,8 @@ bool write_previews(const std::string& dir, const tools::GreyImage& sprite, cons
             if ((x % 32 == 0 || y % 32 == 0) && font_view.at(x, y)[0] == 0) font_view.at(x, y)[2] = 90;
     for (int set = 1, line = 0; set >= 0; --set)
         for (const char* text : samples) print_sample(font_view, font, 8, SAMPLE_TOP + 36 * line++, text, set);
-    if (!tools::write_png_rgb(dir + "/font.png", font_view.width, font_view.height, font_view.rgb.data(), &error)) {
-        std::fprintf(stderr, "brusk-bitmapgen: %s\n", error.c_str());
+    if (!tools::write_png_rgb(dir + "/font.png", font_view.width, font_view.height, font_view.rgb.data())) {
+        std::fprintf(stderr, "brusk-bitmapgen: %s\n", tools::png_file_error());
         return false;
     }
     return true;
@@ -94,11 +93,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: brusk-bitmapgen DATA_DIR [PREVIEW_DIR]\n");
         return 2;
     }
-    std::string error;
     const tools::GreyImage sprite = tools::make_sprite_image();
-    const tools::GreyImage font = tools::make_font_image(&error);
-    if (font.pixels.empty()) {
-        std::fprintf(stderr, "brusk-bitmapgen: %s\n", error.c_str());
+    tools::GreyImage font;
+    if (!tools::make_font_image(&font)) {
+        std::fprintf(stderr, "brusk-bitmapgen: %s\n", tools::font_image_error());
         return 1;
     }
     const std::string data_dir = argv[1];

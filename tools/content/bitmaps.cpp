@@ -1,8 +1,9 @@
-#include "tools/bitmaps.h"
+#include "tools/content/bitmaps.h"
 
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace tools {
 
@@ -14,6 +15,8 @@ constexpr int CELL = 16;
 
 // One glyph as drawn in the table: ink[row][column].
 using Glyph = std::array<std::array<bool, GLYPH_COLUMNS>, GLYPH_ROWS>;
+
+std::string font_reason;
 
 void put_u16(std::vector<uint8_t>& out, uint32_t value) {
     out.push_back(static_cast<uint8_t>(value));
@@ -27,7 +30,7 @@ void put_u32(std::vector<uint8_t>& out, uint32_t value) {
 
 // Reads the glyph table: a line ":c" (or ":SPACE", ":DEL") opens the glyph of character c,
 // then up to 15 rows of 8 '#' / '.' follow. Every code 32..127 must appear exactly once.
-bool parse_glyphs(std::array<Glyph, 96>& glyphs, std::string* error) {
+bool parse_glyphs(std::array<Glyph, 96>& glyphs) {
     std::array<bool, 96> seen{};
     int current = -1;
     int row = 0;
@@ -41,7 +44,7 @@ bool parse_glyphs(std::array<Glyph, 96>& glyphs, std::string* error) {
         ++line_number;
         if (line.empty()) continue;
         auto fail = [&](const std::string& why) {
-            if (error) *error = "glyph table line " + std::to_string(line_number) + ": " + why;
+            font_reason = "glyph table line " + std::to_string(line_number) + ": " + why;
             return false;
         };
         if (line[0] == ':' && line.size() > 1) {
@@ -69,7 +72,7 @@ bool parse_glyphs(std::array<Glyph, 96>& glyphs, std::string* error) {
     }
     for (int i = 0; i < 96; ++i)
         if (!seen[i]) {
-            if (error) *error = "glyph table lacks character " + std::to_string(i + 32);
+            font_reason = "glyph table lacks character " + std::to_string(i + 32);
             return false;
         }
     return true;
@@ -128,18 +131,21 @@ GreyImage make_sprite_image() {
     return image;
 }
 
-GreyImage make_font_image(std::string* error) {
+bool make_font_image(GreyImage* font) {
     std::array<Glyph, 96> glyphs{};
-    if (!parse_glyphs(glyphs, error)) return {};
-    GreyImage image{256, 256, std::vector<uint8_t>(256 * 256)};
+    if (!parse_glyphs(glyphs)) return false;
+    GreyImage& image = *font;
+    image = GreyImage{256, 256, std::vector<uint8_t>(256 * 256)};
     // Cells 0..95 hold the lighter style, cells 128..223 the full one; the text of the show
     // uses the latter.
     for (int i = 0; i < 96; ++i) {
         draw_glyph(image, i, lighter(glyphs[i]));
         draw_glyph(image, 128 + i, glyphs[i]);
     }
-    return image;
+    return true;
 }
+
+const char* font_image_error() { return font_reason.c_str(); }
 
 std::vector<uint8_t> bmp_file_of(const GreyImage& image) {
     const uint32_t stride = (static_cast<uint32_t>(image.width) * 3 + 3) & ~3u;

@@ -1,7 +1,7 @@
 // brusk-songgen OUT.xm: writes the show's song, the same bytes on every run.
 #include <cstdio>
 
-#include "tools/songgen.h"
+#include "tools/content/songgen.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

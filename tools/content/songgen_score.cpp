@@ -2,8 +2,8 @@
 // section on i-VI-III-VII with a two-bar call and a two-bar answer, an open-sounding middle
 // section in C major colours that turns to E and leads back, the main section again bigger,
 // and a finale that carries the motif on bells and winds down into the intro's pedal.
-#include "tools/songgen_model.h"
-#include "tools/songgen_sounds.h"
+#include "tools/content/songgen.h"
+#include "tools/content/songgen_sounds.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +12,9 @@
 
 namespace songgen {
 namespace {
+
+constexpr int CHANNELS = 14;
+constexpr int ROWS = 64;
 
 // ---- channels -----------------------------------------------------------------------------
 
@@ -73,16 +76,16 @@ uint8_t neighbour(uint8_t n, int direction) {
 // ---- writing cells ------------------------------------------------------------------------
 
 struct Writer {
-    PatternDef& p;
-    Cell& at(int ch, int row) { return p.cells[row][ch]; }
+    xm::Pattern& p;  // ROWS x CHANNELS cells, row after row
+    xm::Cell& at(int ch, int row) { return p.cells[static_cast<size_t>(row * CHANNELS + ch)]; }
     void play(int ch, int row, uint8_t n, uint8_t ins, uint8_t v = 0, uint8_t fx = 0, uint8_t param = 0) {
         if (row < 0 || row >= ROWS) return;
-        Cell& c = at(ch, row);
+        xm::Cell& c = at(ch, row);
         c.note = n;
         c.instrument = ins;
-        if (v) c.volume = v;
+        if (v) c.volume_column = v;
         c.effect = fx;
-        c.param = param;
+        c.effect_param = param;
     }
     void off(int ch, int row) {
         if (row < 0 || row >= ROWS) return;
@@ -91,11 +94,11 @@ struct Writer {
     void fx(int ch, int row, uint8_t effect, uint8_t param) {
         if (row < 0 || row >= ROWS) return;
         at(ch, row).effect = effect;
-        at(ch, row).param = param;
+        at(ch, row).effect_param = param;
     }
     void vol(int ch, int row, uint8_t v) {
         if (row < 0 || row >= ROWS) return;
-        at(ch, row).volume = v;
+        at(ch, row).volume_column = v;
     }
 };
 
@@ -625,13 +628,20 @@ constexpr uint8_t ORDERS[] = {
 
 }  // namespace
 
-SongDef compose_song() {
-    SongDef song;
+xm::Module compose() {
+    xm::Module song;
     song.name = "brusk";
+    song.channels = CHANNELS;
+    song.flags = 1;  // linear frequency table
+    song.speed = 5;
+    song.bpm = 125;
+    song.restart_position = 0;
     song.instruments = make_instruments();
     for (PatternMaker make : PATTERNS) {
-        song.patterns.emplace_back();
-        Writer w{song.patterns.back()};
+        xm::Pattern& p = song.patterns.emplace_back();
+        p.rows = ROWS;
+        p.cells.resize(ROWS * CHANNELS);
+        Writer w{p};
         make(w);
     }
     song.orders.assign(std::begin(ORDERS), std::end(ORDERS));
