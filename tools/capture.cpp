@@ -201,10 +201,12 @@ struct FramePipeline {
             changed.notify_all();
             const bool skip = !failure.empty();  // after a failure the rest would fail too
             held.unlock();
-            std::string error;
-            const bool written = skip || write_frame(frame, png, small, bytes, &error);
+            const bool written = skip || write_frame(frame, png, small, bytes);
+            // The reason this thread's PNG writer left, or the pipe's.
+            const std::string reason =
+                written ? "" : pipe_fd >= 0 ? "ffmpeg stopped taking frames (its messages are above)" : png_file_error();
             held.lock();
-            if (!written && failure.empty()) failure = error;
+            if (!written && failure.empty()) failure = reason;
             spare.push_back(std::move(frame.pixels));
             changed.notify_all();
         }
@@ -212,8 +214,8 @@ struct FramePipeline {
         png_encoder_free(png);
     }
 
-    bool write_frame(const Frame& frame, PngEncoder* png, std::vector<uint8_t>& small, std::vector<uint8_t>& bytes,
-                     std::string* error) const {
+    bool write_frame(const Frame& frame, PngEncoder* png, std::vector<uint8_t>& small,
+                     std::vector<uint8_t>& bytes) const {
         const Geometry& g = geometry;
         const uint8_t* rgb = frame.pixels.data();
         if (g.factor > 1) {
@@ -228,22 +230,12 @@ struct FramePipeline {
             bytes.resize(static_cast<size_t>(row) * g.height);
             for (int y = 0; y < g.height; ++y) std::memcpy(bytes.data() + row * y, top - row * y, row);
         }
-        if (pipe_fd >= 0) {
-            if (write_all(pipe_fd, bytes.data(), bytes.size())) return true;
-            *error = "ffmpeg stopped taking frames (its messages are above)";
-            return false;
-        }
+        if (pipe_fd >= 0) return write_all(pipe_fd, bytes.data(), bytes.size());
         char name[32];
         std::snprintf(name, sizeof name, "/frame_%06" PRId64 ".png", frame.index);
-        bool written;
-        if (!png) {
-            written = write_png_rgb(dir + name, g.width, g.height, bytes.data(), true);
-        } else {
-            encode_png_rgb(png, g.width, g.height, top, -row, &bytes);
-            written = write_whole_file(dir + name, bytes);
-        }
-        if (!written) *error = png_file_error();  // the reason this encoder thread left
-        return written;
+        if (!png) return write_png_rgb(dir + name, g.width, g.height, bytes.data(), true);
+        encode_png_rgb(png, g.width, g.height, top, -row, &bytes);
+        return write_whole_file(dir + name, bytes);
     }
 };
 
