@@ -18,4 +18,14 @@ void begin_scene(double far_plane);
 // The nicest perspective correction and line smoothing, with smooth lines on.
 void smooth_lines();
 
+// Leaves texturing, culling, blending and depth testing off and depth writes on: the state
+// a scene hands back to the frame.
+void end_scene();
+
+// For overlays drawn in normalised coordinates: pushes both matrices and loads the identity
+// into each, leaving the model-view matrix current. pop_matrices restores them both and leaves
+// the projection matrix current.
+void push_identity_matrices();
+void pop_matrices();
+
 }  // namespace show

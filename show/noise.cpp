@@ -1,6 +1,7 @@
 #include "show/noise.h"
 
 #include "shell/runtime.h"
+#include "show/graphics.h"
 #include "show/textures.h"
 
 #include <GL/gl.h>
@@ -31,12 +32,7 @@ void fill_noise() {
 }
 
 void draw_noise_band(float alpha) {
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    push_identity_matrices();
     glBindTexture(GL_TEXTURE_2D, noise_texture);
     if (noise_pixels)
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, NOISE_SIDE, NOISE_SIDE, GL_RGBA, GL_UNSIGNED_BYTE, noise_pixels);
@@ -56,10 +52,7 @@ void draw_noise_band(float alpha) {
     glEnd();
     glDepthMask(GL_TRUE);
     glDisable(GL_TEXTURE_2D);
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
+    pop_matrices();
 }
 
 }  // namespace show

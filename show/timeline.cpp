@@ -7,6 +7,7 @@
 #include "shell/runtime.h"
 #include "show/font.h"
 #include "show/frame.h"
+#include "show/graphics.h"
 #include "show/scenes/credits.h"
 #include "show/scenes/fountain.h"
 #include "show/scenes/metaball_scene.h"
@@ -114,12 +115,7 @@ void draw_letterbox(float h) {
     glBlendFunc(GL_ONE, GL_SRC_ALPHA);
     glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
 
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    push_identity_matrices();
 
     glBegin(GL_QUADS);
     glVertex2f(-1.0f, -1.0f);
@@ -133,9 +129,7 @@ void draw_letterbox(float h) {
     glEnd();
 
     glDisable(GL_BLEND);
-    glPopMatrix();  // modelview
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
+    pop_matrices();
 }
 
 }  // namespace show

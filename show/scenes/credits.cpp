@@ -92,11 +92,7 @@ void draw_credits_scene() {
         print_text(font_texture, line.x, line.y, line.text, 1);
     }
 
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
-    glDepthMask(GL_TRUE);
-    glDisable(GL_BLEND);
-    glDisable(GL_DEPTH_TEST);
+    end_scene();
 }
 
 }  // namespace show

@@ -51,11 +51,7 @@ void draw_fountain_scene() {
     fill_noise();
     draw_noise_band(1.0f);
 
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
-    glDepthMask(GL_TRUE);
-    glDisable(GL_BLEND);
-    glDisable(GL_DEPTH_TEST);
+    end_scene();
 }
 
 }  // namespace show
