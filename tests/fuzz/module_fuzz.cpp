@@ -10,6 +10,7 @@
 
 #include "music/engine.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 #include "shell/runtime.h"
 
@@ -56,12 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         return 0;
     }
-    if (music::mixer_start_offline(song, RATE)) {
+    if (music::play_offline(song, RATE)) {
         song->tick_handler = counting_tick;
         ticks = 0;
         for (int64_t frames = 0; frames < RENDER_FRAMES && ticks < TICK_CAP; frames += music::block_frames)
             music::fill_block();
-        music::mixer_stop_offline();
+        music::stop_offline();
     }
     music::free_song(song);
     if (runtime::heap_live_blocks() != before) fail("played module leaked", before, runtime::heap_live_blocks());
