@@ -29,7 +29,7 @@ constexpr int64_t RENDER_FRAMES = RATE * 3;  // three seconds of song
 // than a slow one.
 constexpr int32_t TICK_CAP = 500;
 #endif
-constexpr size_t MAX_INPUT = 1 << 20;
+constexpr size_t MAX_INPUT_BYTES = 1 << 20;
 
 int32_t ticks = 0;
 
@@ -46,7 +46,7 @@ void fail(const char* what, int32_t before, int32_t after) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > MAX_INPUT) return -1;
+    if (size > MAX_INPUT_BYTES) return -1;
     const int32_t before = runtime::heap_live_blocks();
     music::Song* song = music::load_song_from_memory(data, static_cast<uint32_t>(size));
     if (!song) {
