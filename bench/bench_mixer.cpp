@@ -19,6 +19,7 @@
 #include "music/engine.h"
 #include "music/file_access.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 #include "tools/song_pass.h"
 
@@ -48,7 +49,7 @@ int32_t active_voices() {
 
 // Blocks in one pass of the song, found with an untimed render.
 int32_t pass_blocks(music::Song* song) {
-    music::mixer_start_offline(song, RATE);
+    music::play_offline(song, RATE);
     tools::watch_pass(song);
     int32_t blocks = 0;
     int64_t frames = 0;
@@ -58,7 +59,7 @@ int32_t pass_blocks(music::Song* song) {
         ++blocks;
         frames += music::block_frames;
     }
-    music::mixer_stop_offline();
+    music::stop_offline();
     song->tick_handler = music::tick_update;
     return blocks;
 }
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
     int64_t voice_frames = 0;
     int32_t peak_voices = 0;
     for (int round = 0; round < rounds; ++round) {
-        music::mixer_start_offline(song, RATE);
+        music::play_offline(song, RATE);
         voice_frames = 0;
         double spent = 0.0;
         for (int32_t b = 0; b < blocks; ++b) {
@@ -120,7 +121,7 @@ int main(int argc, char** argv) {
             music::fill_block();
             spent += cpu_seconds() - start;
         }
-        music::mixer_stop_offline();
+        music::stop_offline();
         cpu.push_back(spent);
     }
     music::free_song(song);

@@ -291,6 +291,13 @@ void tick_update(Song* song) {
     if (song->tick >= song->speed) song->tick = 0;
 }
 
+void set_bpm(Song* song, int32_t bpm) {
+    song->bpm = bpm;
+    // The constants are single precision, the arithmetic double: halves therefore round up.
+    const double frames = 1000.0 / (bpm * static_cast<double>(0.4f)) * mix_rate * static_cast<double>(0.001f);
+    song->samples_per_tick = runtime::float_to_int(frames);
+}
+
 void init_play_position(Song* song) {
     if (!song) return;
     song->next_order = -1;

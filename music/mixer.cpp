@@ -7,7 +7,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "music/engine.h"
 #include "music/song.h"
 #include "shell/runtime.h"
 
@@ -29,8 +28,6 @@ int32_t fill_index = 0;
 Song* current_song = nullptr;
 
 namespace {
-
-void* mix_buffer_allocation = nullptr;  // the address to release; mix_buffer is aligned inside it
 
 // Ping-pong reflections per boundary are bounded by the overshoot of one frame; this only
 // guards against a voice whose state no engine update can produce.
@@ -64,45 +61,6 @@ void reset_voices() {
     }
 }
 
-bool mixer_allocate() {
-    mixer_release();
-    block_info = static_cast<BlockInfo*>(runtime::calloc(static_cast<uint32_t>(block_count), sizeof(BlockInfo)));
-    wave_buffer = static_cast<int16_t*>(runtime::calloc(static_cast<uint32_t>(ring_frames) * 2, sizeof(int16_t)));
-    mix_buffer_allocation = runtime::calloc(static_cast<uint32_t>(ring_frames) * 2 * sizeof(float) + 256, 1);
-    if (!block_info || !wave_buffer || !mix_buffer_allocation) {
-        mixer_release();
-        return false;
-    }
-    const uintptr_t address = reinterpret_cast<uintptr_t>(mix_buffer_allocation);
-    mix_buffer = reinterpret_cast<float*>((address + 15) & ~static_cast<uintptr_t>(15));
-    return true;
-}
-
-void mixer_release() {
-    runtime::free(mix_buffer_allocation);
-    runtime::free(wave_buffer);
-    runtime::free(block_info);
-    mix_buffer_allocation = nullptr;
-    mix_buffer = nullptr;
-    wave_buffer = nullptr;
-    block_info = nullptr;
-}
-
-bool mixer_start_offline(Song* song, int32_t rate) {
-    if (!song || !mixer_configure(rate)) return false;
-    init_play_position(song);
-    if (!mixer_allocate()) return false;
-    current_song = song;
-    fill_index = 0;
-    return true;
-}
-
-void mixer_stop_offline() {
-    mixer_release();
-    current_song = nullptr;
-    fill_index = 0;
-}
-
 void fill_block() {
     Song* song = current_song;
     if (!song || !mix_buffer || !wave_buffer || !block_info) return;
@@ -113,6 +71,8 @@ void fill_block() {
     int32_t pending = song->samples_to_tick;
     while (done < block_frames) {
         if (pending <= 0) {
+            // Through the song's own handler (the engine, once loaded): the mixer is the clock
+            // and knows nothing of what a tick does.
             if (song->tick_handler) song->tick_handler(song);
             // Read after the call: a tempo change on this tick already sets its length.
             pending = song->samples_per_tick;

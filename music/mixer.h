@@ -62,6 +62,7 @@ extern int32_t block_count;    // blocks in the ring
 extern int32_t ramp_frames;    // length of every level ramp
 extern float ramp_frames_reciprocal;
 
+// The output the mixer fills; playback (playback.h) allocates and releases all of it.
 extern float* mix_buffer;       // ring_frames stereo float frames, 16-byte aligned
 extern int16_t* wave_buffer;    // ring_frames stereo 16-bit frames
 extern BlockInfo* block_info;   // block_count records
@@ -73,16 +74,9 @@ extern Song* current_song;
 bool mixer_configure(int32_t rate);
 // Zero-fills every voice, then gives each its slot number and a step of 1.0.
 void reset_voices();
-// Allocates block_info, wave_buffer and mix_buffer for the configured rate (zero-filled);
-// false, with nothing left allocated, when memory runs out.
-bool mixer_allocate();
-void mixer_release();  // releases what mixer_allocate made; harmless when nothing is
 
-// Renders without a device: configures the rate, puts the song at its start, makes it the
-// current song and allocates the buffers. The caller then calls fill_block as often as it likes.
-bool mixer_start_offline(Song* song, int32_t rate);
-void mixer_stop_offline();
-
+// Mixes block fill_index of the current song, ticking it through its tick handler, and
+// advances fill_index; nothing without a song and its output.
 void fill_block();
 void mix_voices(float* destination, int32_t count);
 void convert_block(int16_t* destination, const float* source, int32_t frames);

@@ -25,23 +25,36 @@ namespace {
 std::thread audio_thread_handle;
 const char* audio_reason = "";
 void* mix_allocation = nullptr;  // mix_buffer is its first 16-byte-aligned address
+// The ring the device was handed last. It keeps looping it after a stop, so that ring outlives
+// release_output and goes only at audio_close or once the device has a newer ring.
+int16_t* device_ring = nullptr;
 
-void release_mix_buffer() {
-    runtime::free(mix_allocation);
-    mix_allocation = nullptr;
-    mix_buffer = nullptr;
+// Hands the freshly mixed ring to the device, which lets go of the one it looped before.
+void loop_on_device() {
+    int16_t* earlier = device_ring;
+    device_ring = wave_buffer;
+    wave_header = WaveHeader{device_ring, static_cast<uint32_t>(ring_frames) * 4,
+                             WAVE_BEGIN_LOOP | WAVE_END_LOOP | WAVE_PREPARED, 0xFFFFFFFFu};
+    platform::wave_play_loop(wave_out, wave_header.data, wave_header.length);
+    if (earlier != device_ring) runtime::free(earlier);
 }
 
-void release_block_info() {
-    runtime::free(block_info);
-    block_info = nullptr;
-}
-
-// The device may still be looping the ring: it goes only once the device has stopped.
-void release_wave_buffer() {
-    runtime::free(wave_buffer);
-    wave_buffer = nullptr;
+// Only once the device has stopped: it may loop the ring until then.
+void release_device_ring() {
+    if (wave_buffer == device_ring) wave_buffer = nullptr;
+    runtime::free(device_ring);
+    device_ring = nullptr;
     wave_header = WaveHeader{};
+}
+
+// What the offline and the device starts share, once any earlier playback has ended and the
+// rate is set: the song at its start, made current, with its output allocated.
+bool start_playback(Song* song) {
+    init_play_position(song);
+    current_song = song;
+    if (allocate_output()) return true;
+    current_song = nullptr;
+    return false;
 }
 
 void audio_thread() {
@@ -83,7 +96,46 @@ void audio_close() {
     platform::wave_close(wave_out);
     wave_out = nullptr;
     // Only once the thread that refills the ring has ended (stop_song comes first).
-    if (!audio_thread_handle.joinable()) release_wave_buffer();
+    if (!audio_thread_handle.joinable()) release_device_ring();
+}
+
+bool allocate_output() {
+    release_output();
+    block_info = static_cast<BlockInfo*>(runtime::calloc(static_cast<uint32_t>(block_count), sizeof(BlockInfo)));
+    wave_buffer = static_cast<int16_t*>(runtime::calloc(static_cast<uint32_t>(ring_frames) * 2, sizeof(int16_t)));
+    mix_allocation = runtime::calloc(static_cast<uint32_t>(ring_frames) * 2 * sizeof(float) + 256, 1);
+    if (!block_info || !wave_buffer || !mix_allocation) {
+        release_output();
+        return false;
+    }
+    const uintptr_t address = reinterpret_cast<uintptr_t>(mix_allocation);
+    mix_buffer = reinterpret_cast<float*>((address + 15) & ~static_cast<uintptr_t>(15));
+    fill_index = 0;
+    return true;
+}
+
+void release_output() {
+    runtime::free(mix_allocation);
+    mix_allocation = nullptr;
+    mix_buffer = nullptr;
+    runtime::free(block_info);
+    block_info = nullptr;
+    // A ring the device loops stays the device's: wave_buffer goes back to naming it.
+    if (wave_buffer != device_ring) runtime::free(wave_buffer);
+    wave_buffer = device_ring;
+}
+
+bool play_offline(Song* song, int32_t rate) {
+    if (!song) return false;
+    stop_song(song);
+    if (!mixer_configure(rate)) return false;
+    return start_playback(song);
+}
+
+void stop_offline() {
+    release_output();
+    current_song = nullptr;
+    fill_index = 0;
 }
 
 int32_t play_block_at(uint64_t bytes_played) {
@@ -111,37 +163,14 @@ void audio_poll(uint64_t bytes_played) {
 bool play_song(Song* song, Refill refill) {
     if (!song) return false;
     stop_song(song);
-    init_play_position(song);
-    current_song = song;
-
-    // A ring from an earlier play may still be looping: the device lets go of it below.
-    int16_t* old_ring = wave_buffer;
-    wave_buffer = nullptr;
-    block_info = static_cast<BlockInfo*>(runtime::calloc(static_cast<uint32_t>(block_count), sizeof(BlockInfo)));
-    wave_buffer = static_cast<int16_t*>(runtime::calloc(static_cast<uint32_t>(ring_frames) * 2, sizeof(int16_t)));
-    mix_allocation = runtime::calloc(static_cast<uint32_t>(ring_frames) * 2 * sizeof(float) + 256, 1);
-    if (!block_info || !wave_buffer || !mix_allocation) {
-        release_mix_buffer();
-        release_block_info();
-        runtime::free(wave_buffer);
-        wave_buffer = old_ring;
-        current_song = nullptr;
-        return false;
-    }
-    const uintptr_t address = reinterpret_cast<uintptr_t>(mix_allocation);
-    mix_buffer = reinterpret_cast<float*>((address + 15) & ~static_cast<uintptr_t>(15));
-    wave_header = WaveHeader{wave_buffer, static_cast<uint32_t>(ring_frames) * 4,
-                             WAVE_BEGIN_LOOP | WAVE_END_LOOP | WAVE_PREPARED, 0xFFFFFFFFu};
+    if (!start_playback(song)) return false;
 
     // The first two seconds, mixed here before the device starts.
-    fill_index = 0;
     do {
         fill_block();
     } while (fill_index != 0);
     audible_index.store(0, std::memory_order_release);
-
-    platform::wave_play_loop(wave_out, wave_header.data, wave_header.length);
-    runtime::free(old_ring);
+    loop_on_device();
 
     stop_requested.store(0, std::memory_order_release);
     if (refill == Refill::caller) return true;  // the caller polls; a later stop waits for no thread
@@ -160,11 +189,36 @@ bool stop_song(Song* song) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         audio_thread_handle.join();
     }
-    release_mix_buffer();
+    release_output();
     // The device keeps looping the ring until it is closed; only the header's mark goes.
     wave_header.flags &= ~WAVE_PREPARED;
     current_song = nullptr;
-    release_block_info();
+    return true;
+}
+
+Song* load_song(const void* name) {
+    Song* song = read_song(name);
+    if (song) song->tick_handler = tick_update;
+    return song;
+}
+
+Song* load_song_from_memory(const uint8_t* bytes, uint32_t length) {
+    install_memory_callbacks();
+    // No bytes are an empty module (refused as such), not the built-in one.
+    static const uint8_t nothing = 0;
+    set_memory_module(bytes ? bytes : &nothing, bytes ? length : 0);
+    Song* song = load_song("");
+    set_memory_module(nullptr, 0);  // the song keeps copies: nothing points at the caller's bytes
+    return song;
+}
+
+bool free_song(Song* song) {
+    if (!song) return false;
+    // Nothing may be released while the audio thread mixes this song: let it finish the block
+    // it is on, then end playback.
+    while (busy.load(std::memory_order_acquire) != 0) std::this_thread::yield();
+    stop_song(song);
+    release_song(song);
     return true;
 }
 

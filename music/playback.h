@@ -44,12 +44,37 @@ void audio_close();  // harmless when no device is open
 // play position itself, so that no thread races it).
 enum class Refill : uint8_t { audio_thread, caller };
 
+// The one owner of the output the mixer fills (mixer.h): the ring, the mixing buffer and the
+// block records. allocate_output makes all three for the configured rate, zero-filled, with
+// fill_index at 0; false, with nothing of its own left allocated, when memory runs out.
+bool allocate_output();
+// Releases the mixing buffer and the block records, and the ring unless the device may still be
+// looping it: that ring goes only when the device closes or is handed a newer ring. Harmless
+// when nothing is allocated.
+void release_output();
+
+// Renders without a device: sets the rate, puts the song at its start, makes it the current
+// song and allocates the output. The caller then calls fill_block as often as it likes and ends
+// with stop_offline. False for a null song or a rate the mixer refuses.
+bool play_offline(Song* song, int32_t rate);
+void stop_offline();
+
 // Mixes the first two seconds on the calling thread, starts the looping output, then the
 // audio thread (unless the caller refills). False for a null song.
 bool play_song(Song* song, Refill refill = Refill::audio_thread);
 // Ends the audio thread and releases the mixing buffers; the device keeps looping the last
 // ring until audio_close. Safe to call again. False for a null song.
 bool stop_song(Song* song);
+
+// A song for the player: read through the installed file callbacks, with the row and tick
+// engine as its tick handler; null on failure (see load_error()).
+Song* load_song(const void* name);
+// The same from `length` bytes in memory, through the memory callbacks (which it installs and
+// leaves on the built-in module afterwards).
+Song* load_song_from_memory(const uint8_t* bytes, uint32_t length);
+// Ends playback first, since the audio thread may be mixing this very song, then releases it.
+// False for null.
+bool free_song(Song* song);
 
 // The order and row of the block heard now; 0 for a null song or before playback.
 int32_t get_order(Song* song);

@@ -2,12 +2,8 @@
 
 #include <cstdio>
 #include <initializer_list>
-#include <thread>
 
-#include "music/engine.h"
 #include "music/file_access.h"
-#include "music/mixer.h"
-#include "music/playback.h"
 #include "shell/runtime.h"
 
 namespace music {
@@ -294,7 +290,6 @@ bool parse_xm(Song* song, ModuleStream* stream) {
             return false;
         }
 
-    song->tick_handler = tick_update;
     song->initial_global_volume = 64;
 
     in.seek(60);
@@ -388,17 +383,7 @@ bool parse_xm(Song* song, ModuleStream* stream) {
     return true;
 }
 
-Song* load_song_from_memory(const uint8_t* bytes, uint32_t length) {
-    install_memory_callbacks();
-    // No bytes are an empty module (refused as such), not the built-in one.
-    static const uint8_t nothing = 0;
-    set_memory_module(bytes ? bytes : &nothing, bytes ? length : 0);
-    Song* song = load_song("");
-    set_memory_module(nullptr, 0);  // the song keeps copies: nothing points at the caller's bytes
-    return song;
-}
-
-Song* load_song(const void* name) {
+Song* read_song(const void* name) {
     error_text[0] = '\0';  // a refusal always names its own reason
     Song* song = static_cast<Song*>(runtime::calloc(1, sizeof(Song)));
     if (!song) {
@@ -414,18 +399,14 @@ Song* load_song(const void* name) {
     const bool parsed = parse_xm(song, stream);
     stream_close(stream);
     if (!parsed) {
-        free_song(song);
+        release_song(song);  // never handed to playback: nothing can be mixing it
         return nullptr;
     }
     return song;
 }
 
-bool free_song(Song* song) {
-    if (!song) return false;
-    // Nothing may be released while the audio thread mixes this song: let it finish the block
-    // it is on, then end playback.
-    while (busy.load(std::memory_order_acquire) != 0) std::this_thread::yield();
-    stop_song(song);
+void release_song(Song* song) {
+    if (!song) return;
     if (song->instruments) {
         for (int32_t i = 0; i < song->instrument_count; ++i) {
             Instrument& ins = song->instruments[i];
@@ -443,14 +424,6 @@ bool free_song(Song* song) {
         runtime::free(song->patterns);
     }
     runtime::free(song);
-    return true;
-}
-
-void set_bpm(Song* song, int32_t bpm) {
-    song->bpm = bpm;
-    // The constants are single precision, the arithmetic double: halves therefore round up.
-    const double frames = 1000.0 / (bpm * static_cast<double>(0.4f)) * mix_rate * static_cast<double>(0.001f);
-    song->samples_per_tick = runtime::float_to_int(frames);
 }
 
 }  // namespace music

@@ -93,20 +93,18 @@ struct Song {
     int32_t global_volume;
     int32_t tick, speed, bpm, row, order;
     int32_t next_row, next_order;  // -1 for none
-    TickHandler tick_handler;
+    TickHandler tick_handler;  // run by the mixer once per tick; load_song installs the engine
 };
 
 extern Sample empty_sample;
 extern Instrument empty_instrument;
 
-// Loads a module through the installed file callbacks; null on failure (see load_error()).
-Song* load_song(const void* name);
-// Loads a module from `length` bytes in memory, through the memory callbacks (which it installs
-// and leaves on the built-in module afterwards); null on failure (see load_error()).
-Song* load_song_from_memory(const uint8_t* bytes, uint32_t length);
+// Reads a module through the installed file callbacks into a new Song; null on failure (see
+// load_error()). The song has no tick handler yet: load_song (playback.h) makes the engine its
+// handler, and free_song there ends playback before release_song.
+Song* read_song(const void* name);
 bool parse_xm(Song* song, ModuleStream* stream);
-bool free_song(Song* song);  // false for null
-void set_bpm(Song* song, int32_t bpm);
+void release_song(Song* song);  // the song's memory only: nothing may be playing it; null is accepted
 
 // A short reason for the last failed load ("not an XM module", "truncated file", ...).
 const char* load_error();

@@ -8,6 +8,7 @@
 
 #include "music/channel.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 
 namespace {
@@ -78,7 +79,7 @@ class Engine : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(music::mixer_configure(44100)); }
     void TearDown() override {
-        music::mixer_stop_offline();
+        music::stop_offline();
         music::reset_voices();
     }
 };
@@ -92,6 +93,22 @@ std::vector<std::pair<int32_t, int32_t>> row_ticks(music::Song* song, int ticks)
         if (row_tick) seen.emplace_back(song->order, song->row);
     }
     return seen;
+}
+
+TEST(SetBpm, FramesPerTickAt44100) {
+    struct Case {
+        int32_t bpm, frames;
+    };
+    const Case cases[] = {{125, 882}, {255, 432}, {100, 1103}, {36, 3063}, {20, 5513}, {32, 3445}};
+    const int32_t rate = music::mix_rate;
+    music::mix_rate = 44100;
+    for (const Case& c : cases) {
+        music::Song song = {};
+        music::set_bpm(&song, c.bpm);
+        EXPECT_EQ(song.samples_per_tick, c.frames) << c.bpm << " BPM";
+        EXPECT_EQ(song.bpm, c.bpm);
+    }
+    music::mix_rate = rate;
 }
 
 TEST_F(Engine, SpeedZeroAndOneGiveOneTickPerRow) {
@@ -400,7 +417,7 @@ TEST_F(Engine, FirstBlockPlaysRowZeroFromItsFirstFrame) {
     b.add_instrument(64, 255);
     b.cell(0, 0, 0) = {49, 1, 0, 0, 0};
     b.start();
-    ASSERT_TRUE(music::mixer_start_offline(&b.song, 44100));
+    ASSERT_TRUE(music::play_offline(&b.song, 44100));
     music::fill_block();
     EXPECT_EQ(b.song.tick, 2);  // ticks at frames 0 and 882
     EXPECT_EQ(b.song.samples_to_tick, 880);
@@ -459,7 +476,7 @@ TEST_F(Engine, DamagedSongsPlayWithoutFaults) {
             for (NoteCell& cell : pattern) cell = {next(), next(), next(), static_cast<uint8_t>(next() % 24), next()};
         b.start();
         b.song.default_bpm = 255;
-        ASSERT_TRUE(music::mixer_start_offline(&b.song, 44100));
+        ASSERT_TRUE(music::play_offline(&b.song, 44100));
         for (int block = 0; block < 400; ++block) {
             music::fill_block();
             ASSERT_GE(b.song.order, 0);
@@ -467,7 +484,7 @@ TEST_F(Engine, DamagedSongsPlayWithoutFaults) {
             ASSERT_GE(b.song.row, 0);
             ASSERT_GE(b.song.samples_to_tick, 0);
         }
-        music::mixer_stop_offline();
+        music::stop_offline();
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "music/playback.h"
 #include "music/song.h"
 #include "shell/runtime.h"
 
@@ -67,7 +68,7 @@ class Mixer : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(music::mixer_configure(44100)); }
     void TearDown() override {
-        music::mixer_stop_offline();
+        music::stop_offline();
         music::reset_voices();
     }
 };
@@ -324,7 +325,7 @@ TEST_F(Mixer, FillBlockTicksOnExactFramesAndCarriesTheRest) {
     music::Song song = make_block_song();
     tick_frames.clear();
     tempo_on_first_tick = 0;
-    ASSERT_TRUE(music::mixer_allocate());
+    ASSERT_TRUE(music::allocate_output());
     music::current_song = &song;
     music::fill_index = 0;
     steady_voice(0, &s.sample, 0, 1, 0, 0, 0);
@@ -342,7 +343,7 @@ TEST_F(Mixer, TempoChangeOnATickSetsThatTicksLength) {
     music::Song song = make_block_song();
     tick_frames.clear();
     tempo_on_first_tick = 300;
-    ASSERT_TRUE(music::mixer_allocate());
+    ASSERT_TRUE(music::allocate_output());
     music::current_song = &song;
     steady_voice(0, &s.sample, 0, 1, 0, 0, 0);
     music::fill_block();
@@ -356,7 +357,7 @@ TEST_F(Mixer, BlocksRecordPositionAndWrapTheRing) {
     tick_frames.clear();
     tempo_on_first_tick = 0;
     song.samples_per_tick = 442;  // two ticks per block
-    ASSERT_TRUE(music::mixer_allocate());
+    ASSERT_TRUE(music::allocate_output());
     EXPECT_EQ(reinterpret_cast<uintptr_t>(music::mix_buffer) % 16, 0u);
     music::current_song = &song;
     music::fill_index = 0;
@@ -377,7 +378,7 @@ TEST_F(Mixer, BlockIsConvertedIntoTheWaveRing) {
     TestSample s(std::vector<int16_t>(64, 1000), music::LOOP_FORWARD, 0, 64);
     music::Song song = make_block_song();
     tick_frames.clear();
-    ASSERT_TRUE(music::mixer_allocate());
+    ASSERT_TRUE(music::allocate_output());
     music::current_song = &song;
     music::fill_index = 5;
     steady_voice(0, &s.sample, 0, 1, 0, 255, 0);
@@ -432,7 +433,7 @@ TEST_F(Mixer, OfflineStartAllocatesAndStopReleases) {
     song.default_bpm = 125;
     song.initial_global_volume = 64;
     song.tick_handler = recording_tick;
-    ASSERT_TRUE(music::mixer_start_offline(&song, 44100));
+    ASSERT_TRUE(music::play_offline(&song, 44100));
     EXPECT_EQ(music::current_song, &song);
     EXPECT_EQ(song.samples_per_tick, 882);
     EXPECT_EQ(song.samples_to_tick, 0);
@@ -444,7 +445,7 @@ TEST_F(Mixer, OfflineStartAllocatesAndStopReleases) {
     EXPECT_NE(music::wave_buffer, nullptr);
     EXPECT_NE(music::block_info, nullptr);
     EXPECT_GT(runtime::heap_live_blocks(), before);
-    music::mixer_stop_offline();
+    music::stop_offline();
     EXPECT_EQ(music::current_song, nullptr);
     EXPECT_EQ(music::mix_buffer, nullptr);
     EXPECT_EQ(runtime::heap_live_blocks(), before);
@@ -457,12 +458,12 @@ TEST_F(Mixer, OfflineStartFailsCleanlyWhenMemoryRunsOut) {
     song.default_bpm = 125;
     for (int32_t allowed = 0; allowed < 3; ++allowed) {
         runtime::heap_fail_after(allowed);
-        EXPECT_FALSE(music::mixer_start_offline(&song, 44100)) << allowed;
+        EXPECT_FALSE(music::play_offline(&song, 44100)) << allowed;
         runtime::heap_fail_after(-1);
         EXPECT_EQ(runtime::heap_live_blocks(), before) << allowed;
         EXPECT_EQ(music::mix_buffer, nullptr);
     }
-    EXPECT_FALSE(music::mixer_start_offline(nullptr, 44100));
+    EXPECT_FALSE(music::play_offline(nullptr, 44100));
 }
 
 }  // namespace

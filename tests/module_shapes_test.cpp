@@ -10,6 +10,7 @@
 
 #include "music/engine.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 #include "shell/runtime.h"
 #include "tests/support/memory_image.h"
@@ -34,7 +35,7 @@ void watching_tick(music::Song* song) {
 
 Rendering render(music::Song* song, double seconds) {
     Rendering r;
-    EXPECT_TRUE(music::mixer_start_offline(song, RATE));
+    EXPECT_TRUE(music::play_offline(song, RATE));
     song->tick_handler = watching_tick;
     watched = &r.positions;
     const int64_t frames = static_cast<int64_t>(seconds * RATE);
@@ -46,7 +47,7 @@ Rendering render(music::Song* song, double seconds) {
         if (r.voices_sounding == 0)
             for (const music::Voice& v : music::voices) r.voices_sounding += v.sample != nullptr;
     }
-    music::mixer_stop_offline();
+    music::stop_offline();
     watched = nullptr;
     return r;
 }

@@ -10,6 +10,7 @@
 #include "music/engine.h"
 #include "music/file_access.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 #include "shell/runtime.h"
 #include "show/particles.h"
@@ -27,7 +28,7 @@ TEST(OutputFingerprint, TheBuiltInSongRendersToTheSameBytes) {
     ASSERT_TRUE(music::mixer_configure(44100));
     music::Song* song = music::load_song("");
     ASSERT_NE(song, nullptr) << music::load_error();
-    ASSERT_TRUE(music::mixer_start_offline(song, 44100));
+    ASSERT_TRUE(music::play_offline(song, 44100));
     Fingerprint pcm, positions;
     for (int32_t b = 0; b < 8400; ++b) {
         const int32_t block = music::fill_index;
@@ -36,7 +37,7 @@ TEST(OutputFingerprint, TheBuiltInSongRendersToTheSameBytes) {
                 static_cast<size_t>(music::block_frames) * 4);
         positions.add(&music::block_info[block], sizeof(music::BlockInfo));
     }
-    music::mixer_stop_offline();
+    music::stop_offline();
     music::free_song(song);
     EXPECT_EQ(pcm.value, 0x9313dab14dc0336dull) << std::hex << pcm.value;
     EXPECT_EQ(positions.value, 0xffddf6055b1d9106ull) << std::hex << positions.value;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -31,7 +30,7 @@ struct Reference {
 Reference render_reference(int blocks) {
     Reference reference;
     Song* song = music::load_song("");
-    if (!song || !music::mixer_start_offline(song, 44100)) return reference;
+    if (!song || !music::play_offline(song, 44100)) return reference;
     for (int b = 0; b < blocks; ++b) {
         const int32_t index = music::fill_index;
         music::fill_block();
@@ -39,7 +38,7 @@ Reference render_reference(int blocks) {
         reference.audio.emplace_back(frames, frames + 884 * 2);
         reference.info.push_back(music::block_info[index]);
     }
-    music::mixer_stop_offline();
+    music::stop_offline();
     music::free_song(song);
     return reference;
 }
@@ -49,15 +48,21 @@ std::vector<int16_t> ring_block(const int16_t* ring, int block) {
     return std::vector<int16_t>(frames, frames + 884 * 2);
 }
 
-// Waits for the audio thread to reach a block. It publishes the block after mixing the one
-// before, so what it mixed is visible once the block shows.
-bool wait_for_audible(int32_t block) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (music::audible_index.load(std::memory_order_acquire) != block) {
-        if (std::chrono::steady_clock::now() > give_up) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// Waits on what the audio thread publishes: true once it shows `block` as audible with no fill
+// under way (it publishes a block after mixing the one before, so what it mixed is visible
+// then), false if the thread ended first. `each_look` runs between looks.
+template <typename Look>
+bool wait_for_audible(int32_t block, Look each_look) {
+    while (music::audible_index.load(std::memory_order_acquire) != block ||
+           music::busy.load(std::memory_order_acquire) != 0) {
+        if (music::thread_exited.load(std::memory_order_acquire) != 0) return false;
+        each_look();
     }
     return true;
+}
+
+bool wait_for_audible(int32_t block) {
+    return wait_for_audible(block, [] { std::this_thread::yield(); });
 }
 
 class Playback : public ::testing::Test {
@@ -155,7 +160,7 @@ TEST_F(Playback, PollRefillsExactlyTheBlocksTheDeviceHasLeft) {
     const Reference reference = render_reference(200);
     ASSERT_EQ(reference.audio.size(), 200u);
 
-    ASSERT_TRUE(music::mixer_start_offline(song, 44100));
+    ASSERT_TRUE(music::play_offline(song, 44100));
     do {
         music::fill_block();
     } while (music::fill_index != 0);
@@ -189,7 +194,7 @@ TEST_F(Playback, PollRefillsExactlyTheBlocksTheDeviceHasLeft) {
         EXPECT_EQ(music::get_order(song), reference.info[audible + pass].order);
         EXPECT_EQ(music::get_row(song), reference.info[audible + pass].row);
     }
-    music::mixer_stop_offline();
+    music::stop_offline();
 }
 
 TEST_F(Playback, PlayMixesTwoSecondsThenStartsTheDeviceAndTheThread) {
@@ -234,6 +239,39 @@ TEST_F(Playback, PlayMixesTwoSecondsThenStartsTheDeviceAndTheThread) {
     EXPECT_EQ(runtime::heap_live_blocks(), live_before);
     EXPECT_EQ(fake::calls_matching({"wave_reset", "wave_close"}),
               (std::vector<std::string>{"wave_reset", "wave_close"}));
+}
+
+// The device may loop the ring it was given for as long as it is open: no stop, no offline
+// render in between and no release lets go of that ring or writes into it; only a newer ring on
+// the device, or closing it, does.
+TEST_F(Playback, TheRingTheDeviceLoopsGoesOnlyWhenTheDeviceLetsGo) {
+    const int32_t live_before = runtime::heap_live_blocks();
+    ASSERT_TRUE(music::audio_open(44100));
+    ASSERT_TRUE(music::play_song(song, music::Refill::caller));
+    const int16_t* looped = static_cast<const int16_t*>(fake::state().ring);
+    ASSERT_EQ(looped, music::wave_buffer);
+    const std::vector<int16_t> heard(looped, looped + 88400 * 2);
+    ASSERT_TRUE(music::stop_song(song));
+
+    // Past one ring, so that mixing into the looped ring would change what it holds.
+    ASSERT_TRUE(music::play_offline(song, 44100));
+    EXPECT_NE(music::wave_buffer, looped);
+    for (int b = 0; b < 150; ++b) music::fill_block();
+    music::stop_offline();
+    music::release_output();
+    EXPECT_EQ(fake::state().ring, looped);
+    EXPECT_TRUE(std::vector<int16_t>(looped, looped + 88400 * 2) == heard) << "the looped ring was mixed into";
+    EXPECT_EQ(runtime::heap_live_blocks(), live_before + 1);
+
+    ASSERT_TRUE(music::play_song(song, music::Refill::caller));
+    EXPECT_NE(fake::state().ring, looped);
+    EXPECT_EQ(fake::state().ring, music::wave_buffer);
+    EXPECT_TRUE(music::stop_song(song));
+    EXPECT_EQ(runtime::heap_live_blocks(), live_before + 1) << "the earlier ring stayed once the device had the new one";
+
+    music::audio_close();
+    EXPECT_EQ(runtime::heap_live_blocks(), live_before);
+    EXPECT_EQ(music::wave_buffer, nullptr);
 }
 
 // An offline renderer refills the ring itself: no thread starts, and its own polls of the
@@ -289,12 +327,10 @@ TEST_F(Playback, TheShowReadsThePositionWhileTheThreadFills) {
     for (int32_t heard = 7; heard <= LAST; heard += 7) {
         SCOPED_TRACE(heard);
         fake::state().position = static_cast<uint64_t>(heard) * BLOCK_BYTES + 40;
-        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        do {
-            ASSERT_LT(std::chrono::steady_clock::now(), give_up) << "the thread did not catch up";
+        ASSERT_TRUE(wait_for_audible(heard % 100, [this] {
             (void)music::get_order(song);
             (void)music::get_row(song);
-        } while (music::audible_index.load(std::memory_order_acquire) != heard % 100 || music::busy.load() != 0);
+        })) << "the thread ended before it caught up";
         EXPECT_EQ(music::get_order(song), reference.info[heard].order);
         EXPECT_EQ(music::get_row(song), reference.info[heard].row);
     }

@@ -12,6 +12,7 @@
 #include "music/engine.h"
 #include "music/file_access.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 #include "shell/runtime.h"
 #include "show/particles.h"
@@ -126,7 +127,7 @@ TEST(Soak, TenPassesOfTheSongReachTheSameRowsWithFlatMemory) {
     music::set_memory_module(nullptr, 0);
     music::Song* song = music::load_song("");
     ASSERT_NE(song, nullptr) << music::load_error();
-    ASSERT_TRUE(music::mixer_start_offline(song, RATE));
+    ASSERT_TRUE(music::play_offline(song, RATE));
     PassLog log;
     // The log itself must not grow the process during the run: its pages are touched up front.
     log.rows.resize(1 << 16);
@@ -150,7 +151,7 @@ TEST(Soak, TenPassesOfTheSongReachTheSameRowsWithFlatMemory) {
             pages_at_pass.push_back(resident_pages());
         }
     }
-    music::mixer_stop_offline();
+    music::stop_offline();
     music::free_song(song);
     pass_log = nullptr;
 
@@ -213,14 +214,14 @@ TEST(Soak, EndlessPanningSlidesUnderAnyEnvelopeValueStayDefined) {
         m.instruments = {ins};
         music::Song* song = test_support::load_bytes(xm::write_xm(m));
         ASSERT_NE(song, nullptr) << music::load_error();
-        ASSERT_TRUE(music::mixer_start_offline(song, RATE));
+        ASSERT_TRUE(music::play_offline(song, RATE));
         song->tick_handler = counting_tick;
         ticks_run = 0;
         while (ticks_run < TICKS) music::fill_block();
         const int32_t panning = music::channels[0].panning;
         const int32_t voice_pan = music::channels[0].voice->panning;
         const bool sounding = music::channels[0].voice->sample != nullptr;
-        music::mixer_stop_offline();
+        music::stop_offline();
         music::free_song(song);
         EXPECT_GT(std::abs(static_cast<int64_t>(panning)), 1000000) << "the slide did not run";
         EXPECT_EQ(voice_pan, c.pan);

@@ -9,6 +9,7 @@
 #include "music/engine.h"
 #include "music/file_access.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "shell/runtime.h"
 #include "tests/support/memory_image.h"
 #include "tests/support/paths.h"
@@ -69,22 +70,6 @@ xm::Module small_module() {
     ins.samples = {sample8({10, 20, 30, 40})};
     m.instruments = {ins};
     return m;
-}
-
-TEST(SetBpm, FramesPerTickAt44100) {
-    struct Case {
-        int32_t bpm, frames;
-    };
-    const Case cases[] = {{125, 882}, {255, 432}, {100, 1103}, {36, 3063}, {20, 5513}, {32, 3445}};
-    const int32_t rate = mix_rate;
-    mix_rate = 44100;
-    for (const Case& c : cases) {
-        Song song = {};
-        set_bpm(&song, c.bpm);
-        EXPECT_EQ(song.samples_per_tick, c.frames) << c.bpm << " BPM";
-        EXPECT_EQ(song.bpm, c.bpm);
-    }
-    mix_rate = rate;
 }
 
 TEST(SongLoader, HeaderFieldsAndRestartClamp) {
@@ -348,14 +333,14 @@ TEST(SongLoader, OddLengthSixteenBitSamplesTakeTheirWholeByteLength) {
         EXPECT_EQ(t.data[3], 90 * 256);
 
         // Both notes sound: the odd sample on the left (where it has values), the tone on the right.
-        ASSERT_TRUE(mixer_start_offline(song.song, 44100));
+        ASSERT_TRUE(play_offline(song.song, 44100));
         fill_block();
         double left = 0, right = 0;
         for (int32_t f = 200; f < block_frames; ++f) {
             left += std::abs(wave_buffer[2 * f]);
             right += std::abs(wave_buffer[2 * f + 1]);
         }
-        mixer_stop_offline();
+        stop_offline();
         EXPECT_EQ(left > 0, !c.values.empty());
         EXPECT_GT(right, 0);
     }

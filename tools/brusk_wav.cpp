@@ -24,6 +24,7 @@
 
 #include "music/file_access.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 #include "tools/song_pass.h"
 #include "tools/wav_file.h"
@@ -223,7 +224,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "brusk-wav: %s: %s\n", name, music::load_error());
         return 1;
     }
-    if (!music::mixer_start_offline(song, RATE)) {
+    if (!music::play_offline(song, RATE)) {
         std::fprintf(stderr, "brusk-wav: out of memory\n");
         music::free_song(song);
         return 1;
@@ -234,7 +235,7 @@ int main(int argc, char** argv) {
     out.fd = open(out_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (out.fd < 0) {
         std::fprintf(stderr, "brusk-wav: %s: %s\n", out_path, std::strerror(errno));
-        music::mixer_stop_offline();
+        music::stop_offline();
         music::free_song(song);
         return 1;
     }
@@ -263,7 +264,7 @@ int main(int argc, char** argv) {
     ok = out.finish() && ok;
     const double kept = static_cast<double>(out.data_bytes / 4) / RATE;
     if (progress) std::fprintf(stderr, "\rbrusk-wav: %.1f s rendered\n", kept);
-    music::mixer_stop_offline();
+    music::stop_offline();
     music::free_song(song);
     if (!ok) {
         std::fprintf(stderr, "brusk-wav: %s: %s (the file holds the first %.2f s)\n", out_path,

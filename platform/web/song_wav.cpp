@@ -10,6 +10,7 @@
 
 #include "music/file_access.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 #include "show/frame.h"
 #include "tools/song_pass.h"
@@ -35,7 +36,7 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* brusk_render_wav(uint32_t* size) {
     if (!music::mixer_configure(RATE)) return nullptr;
     music::Song* song = music::load_song("");
     if (!song) return nullptr;
-    if (!music::mixer_start_offline(song, RATE)) {
+    if (!music::play_offline(song, RATE)) {
         music::free_song(song);
         return nullptr;
     }
@@ -51,7 +52,7 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* brusk_render_wav(uint32_t* size) {
         written += frames;
     }
     tools::wav_header(wav.data(), static_cast<uint32_t>(written), RATE);
-    music::mixer_stop_offline();
+    music::stop_offline();
     music::free_song(song);
     *size = static_cast<uint32_t>(wav.size());
     return wav.data();

@@ -22,6 +22,7 @@
 
 #include "music/file_access.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 #include "tests/support/fingerprint.h"
 #include "tests/support/paths.h"
@@ -124,13 +125,13 @@ const std::vector<music::BlockInfo>& heard_positions() {
     if (!positions.empty()) return positions;
     music::install_memory_callbacks();
     music::Song* song = music::load_song("");
-    if (!song || !music::mixer_start_offline(song, 44100)) return positions;
+    if (!song || !music::play_offline(song, 44100)) return positions;
     for (int b = 0; b < 40 * 44100 / BLOCK; ++b) {
         const int32_t index = music::fill_index;
         music::fill_block();
         positions.push_back(music::block_info[index]);
     }
-    music::mixer_stop_offline();
+    music::stop_offline();
     music::free_song(song);
     return positions;
 }

@@ -10,6 +10,7 @@
 
 #include "music/engine.h"
 #include "music/mixer.h"
+#include "music/playback.h"
 #include "music/song.h"
 #include "shell/runtime.h"
 
@@ -28,7 +29,7 @@ constexpr int64_t RENDER_FRAMES = RATE * 3;  // three seconds of song
 // than a slow one.
 constexpr int32_t TICK_CAP = 500;
 #endif
-constexpr size_t MAX_INPUT = 1 << 20;
+constexpr size_t MAX_INPUT_BYTES = 1 << 20;
 
 int32_t ticks = 0;
 
@@ -45,7 +46,7 @@ void fail(const char* what, int32_t before, int32_t after) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > MAX_INPUT) return -1;
+    if (size > MAX_INPUT_BYTES) return -1;
     const int32_t before = runtime::heap_live_blocks();
     music::Song* song = music::load_song_from_memory(data, static_cast<uint32_t>(size));
     if (!song) {
@@ -56,12 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         return 0;
     }
-    if (music::mixer_start_offline(song, RATE)) {
+    if (music::play_offline(song, RATE)) {
         song->tick_handler = counting_tick;
         ticks = 0;
         for (int64_t frames = 0; frames < RENDER_FRAMES && ticks < TICK_CAP; frames += music::block_frames)
             music::fill_block();
-        music::mixer_stop_offline();
+        music::stop_offline();
     }
     music::free_song(song);
     if (runtime::heap_live_blocks() != before) fail("played module leaked", before, runtime::heap_live_blocks());

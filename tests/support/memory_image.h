@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "music/file_access.h"
+#include "music/playback.h"
 #include "music/song.h"
 
 namespace test_support {
