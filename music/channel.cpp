@@ -60,21 +60,24 @@ int32_t amiga_period(int32_t played_note, int8_t finetune) {
     return period < 1 ? 1 : period;
 }
 
+namespace {
+
+// Back to its first point, running, at the value it holds until the first tick moves it.
+void restart_envelope(EnvelopeState* envelope, int32_t value) {
+    envelope->value = value;
+    envelope->point = 0;
+    envelope->tick = 0;
+    envelope->slope = 0;
+    envelope->finished = 0;
+}
+
+}  // namespace
+
 void reset_for_instrument(ChannelState* channel, const Sample* sample) {
     channel->volume = sample->volume;
     channel->panning = sample->panning;
-    EnvelopeState& v = channel->volume_env;
-    v.value = 64;
-    v.point = 0;
-    v.tick = 0;
-    v.slope = 0;
-    v.finished = 0;
-    EnvelopeState& p = channel->panning_env;
-    p.value = 32;
-    p.point = 0;
-    p.tick = 0;
-    p.slope = 0;
-    p.finished = 0;
+    restart_envelope(&channel->volume_env, 64);
+    restart_envelope(&channel->panning_env, 32);
     channel->key_released = 0;
     channel->fadeout_volume = 65536;
     channel->auto_vibrato_sweep = 0;
